@@ -1,0 +1,15 @@
+#pragma once
+// GLUT as the show uses it. Like the Windows GLUT header, which routes
+// glutCreateWindow through an entry point of its own, this header routes it
+// through createPointerWindow, so that the new window takes the pointer state
+// set by ShowCursor before it existed.
+#include <GL/freeglut.h>
+
+// Shows (true) or hides (false) the mouse pointer over the show's window, now or
+// as soon as the window exists; returns the display count (shown while >= 0).
+int ShowCursor(bool visible);
+
+// Creates the GLUT window and gives it the pointer state set so far.
+int createPointerWindow(const char* title);
+
+#define glutCreateWindow createPointerWindow

@@ -1,0 +1,7 @@
+#include "scenes/scenes.h"
+#include "sync/show_state.h"
+
+void scene7()
+{
+    show.overlayMode = 2;
+}

@@ -1,0 +1,3 @@
+#include "sync/music.h"
+
+FMUSIC_MODULE* song = nullptr;
