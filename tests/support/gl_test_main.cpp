@@ -1,0 +1,52 @@
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "platform/offscreen_gl.h"
+#include "support/gl_test.h"
+
+void applyCanvasState()
+{
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_LINE_SMOOTH);
+    glEnable(GL_POINT_SMOOTH);
+    glPointSize(5.0f);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, 320.0, 0.0, 240.0, -4.0, 4.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+std::vector<uint8_t> readPixels()
+{
+    std::vector<uint8_t> pixels(static_cast<size_t>(offscreenWidth()) * offscreenHeight() * 4);
+    readOffscreenPixels(pixels.data());
+    return pixels;
+}
+
+const uint8_t* canvasPixel(const std::vector<uint8_t>& pixels, float x, float y)
+{
+    const int px = static_cast<int>(x * offscreenWidth() / 320.0f);
+    const int py = static_cast<int>(y * offscreenHeight() / 240.0f);
+    return &pixels[(static_cast<size_t>(py) * offscreenWidth() + px) * 4];
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!createOffscreenGL(GL_TEST_WIDTH, GL_TEST_HEIGHT)) {
+        std::fprintf(stderr, "no offscreen OpenGL context (Mesa EGL surfaceless)\n");
+        return 1;
+    }
+    applyCanvasState();
+    const int result = RUN_ALL_TESTS();
+    destroyOffscreenGL();
+    return result;
+}
