@@ -1,6 +1,7 @@
 #include "support/glut_stub.h"
 
 #include "platform/glut.h"
+#include "support/call_log.h"
 
 GlutStubCounts glutStub;
 
@@ -12,6 +13,7 @@ void resetGlutStub()
 void glutPostRedisplay()
 {
     ++glutStub.postRedisplay;
+    logCall("glutPostRedisplay");
 }
 
 void glutSwapBuffers()
@@ -22,10 +24,12 @@ void glutSwapBuffers()
 void glutFullScreen()
 {
     ++glutStub.fullScreen;
+    logCall("glutFullScreen");
 }
 
 int ShowCursor(bool visible)
 {
     glutStub.pointerDisplayCount += visible ? 1 : -1;
+    logCall(visible ? "ShowCursor(TRUE)" : "ShowCursor(FALSE)");
     return glutStub.pointerDisplayCount;
 }
