@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the show and the tests need, when any is missing.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake g++ make pkg-config
+    # show
+    freeglut3-dev libglu1-mesa-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+    libopenmpt-dev libsdl2-dev libasound2-dev
+    # data tools
+    libfreetype-dev fonts-dejavu-core libpng-dev
+    # tests and benchmarks
+    libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps
+    pulseaudio pulseaudio-utils ffmpeg sox
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
