@@ -6,7 +6,7 @@ packages=(
     # build
     cmake g++ make pkg-config
     # show
-    freeglut3-dev libglu1-mesa-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+    freeglut3-dev libx11-dev libxfixes-dev libglu1-mesa-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
     libopenmpt-dev libsdl2-dev libasound2-dev
     # data tools
     libfreetype-dev fonts-dejavu-core libpng-dev

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end checks of the real show binary under the test environment's X server.
-#   show_e2e.sh CASE K3LVANA DATA_DIR MAKE_TEST_MODULE
+#   show_e2e.sh CASE K3LVANA DATA_DIR MAKE_TEST_MODULE POINTER_PROBE
 # CASE is one of: console-success, missing-module, fullscreen-keys, quit-event.
 set -uo pipefail
 
@@ -8,6 +8,7 @@ case_name=$1
 show=$2
 data=$3
 make_module=$4
+pointer_probe=$5
 
 work=$(mktemp -d /tmp/k3l-e2e.XXXXXX)
 pid=""
@@ -60,6 +61,14 @@ size_of() {
     xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
 }
 
+# Presses keys in the window, as a person at the keyboard would (XTEST events).
+press() {
+    local id=$1
+    shift
+    xdotool windowfocus "$id"
+    xdotool key "$@"
+}
+
 # Waits until the console shows the given text.
 wait_console() {
     for _ in $(seq 1 200); do
@@ -96,8 +105,9 @@ missing-module)
     sleep 1
     size=$(size_of "$id")
     [ "$size" = "640x480" ] || fail "window is $size, not 640x480"
+    [ "$("$pointer_probe" "$id")" = hidden ] || fail "the pointer shows over the window"
     kill -0 "$pid" 2>/dev/null || fail "the show ended without a module"
-    xdotool key --window "$id" Escape
+    press "$id" Escape
     status=$(wait_exit 10)
     [ "$status" = 0 ] || fail "status $status"
     expect_not_loaded >"$work/expected"
@@ -117,12 +127,11 @@ fullscreen-keys)
     done
     size=$(size_of "$id")
     [ "$size" = "$expected_size" ] || fail "window is $size, not full screen $expected_size"
-    for key in a q space Return x F1 Left; do
-        xdotool key --window "$id" "$key"
-    done
+    [ "$("$pointer_probe" "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" a q space Return x F1 Left
     sleep 1
     kill -0 "$pid" 2>/dev/null || fail "a key other than Escape ended the show"
-    xdotool key --window "$id" Escape
+    press "$id" Escape
     status=$(wait_exit 10)
     [ "$status" = 0 ] || fail "status $status"
     [ -s "$work/stderr" ] && fail "stderr is not empty"
