@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int32_t BAND_PHASES = 8;         // frames before the band's window starts over
-constexpr float BAND_WINDOW = 0.3f;        // texture heights shown by the band
 constexpr float BAND_BOTTOMS[BAND_PHASES] = {0.0f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f};
 constexpr float BAND_TOPS[BAND_PHASES] = {0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.0f};
 constexpr float CANVAS_WIDTH = 320.0f;     // canvas units
