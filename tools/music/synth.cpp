@@ -135,6 +135,7 @@ Instrument kick()
         const double click = run(clickTone, nextNoise(noise)) * std::exp(-t / 0.0025) * 0.35;
         out[i] = std::tanh(1.6 * (std::sin(phase) * body + click)) / std::tanh(1.6);
     }
+    fadeHead(out, RATE * 3 / 10000);
     fadeTail(out, RATE * 15 / 1000);
     return {toSample("kick", out), 0.0};
 }
