@@ -123,6 +123,23 @@ TEST(Score, ChordsAreVoicedCloseAndCrossfadeBetweenChannelSets)
     EXPECT_EQ(cellAt(module, 20, 0).note, itw::NOTE_CUT);
 }
 
+// A section's first chord goes to the set of channels that the previous section's last chord leaves free.
+TEST(Score, ChordsAfterChordsStartOnTheFreeSet)
+{
+    music::Score score = smallScore(2);
+    score.channels = 7;
+    score.syncChannel = 6;
+    score.pans.assign(7, 32);
+    score.channelVolumes.assign(7, 64);
+    const music::Voice a{0, 1, 30, 4};
+    const music::Voice b{3, 1, 30, 4};
+    music::chords(score, 0, "C", a, b);
+    music::chords(score, 1, "G", a, b);
+    const itw::Module module = music::arrange(score, {});
+    EXPECT_EQ(cellAt(module, 16, 3).note, 55) << "G enters on the second set";
+    EXPECT_GT(fadePerRow(cellAt(module, 16, 0)), 0) << "while C fades on the first";
+}
+
 TEST(Score, SyncMarksTakeTheirRowFromABeat)
 {
     music::Score score = smallScore(1);

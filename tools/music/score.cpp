@@ -205,8 +205,14 @@ void lineAlternating(Score& score, int bar, const Voice& a, const Voice& b, int 
 void chords(Score& score, int bar, const std::string& progression, const Voice& setA, const Voice& setB)
 {
     int sounding[2][3] = {{-1, -1, -1}, {-1, -1, -1}};
-    int set = 1;
     int row = bar * ROWS_PER_BAR;
+    // Begin on the first set unless it still holds an earlier chord, which then fades under the new one.
+    bool firstSetHeld = false;
+    for (const Note& note : score.notes) {
+        const bool onFirstSet = note.channel >= setA.channel && note.channel < setA.channel + 3;
+        firstSetHeld |= onFirstSet && note.row < row && (note.releaseRow < 0 || note.releaseRow >= row);
+    }
+    int set = firstSetHeld ? 0 : 1;  // flips before each chord
     for (const std::string& name : bars(progression)) {
         if (name == "-") {
             for (int v = 0; v < 3; ++v) release(score, sounding[set][v], row);
