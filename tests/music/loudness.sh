@@ -8,7 +8,7 @@ module=$2
 work=$(mktemp -d /tmp/k3l-loudness.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 "$render" "$module" "$work/song.wav" >/dev/null
-ffmpeg -hide_banner -nostats -i "$work/song.wav" -af ebur128=peak=true -f null - 2>"$work/meter.txt"
+ffmpeg -hide_banner -nostats -i "$work/song.wav" -af ebur128=peak=true:framelog=verbose -f null - 2>"$work/meter.txt"
 integrated=$(awk '$1 == "I:" { value = $2 } END { print value }' "$work/meter.txt")
 range=$(awk '$1 == "LRA:" { value = $2 } END { print value }' "$work/meter.txt")
 peak=$(awk '$1 == "Peak:" { value = $2 } END { print value }' "$work/meter.txt")
