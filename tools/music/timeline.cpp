@@ -1,0 +1,232 @@
+#include "timeline.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+
+#include <libopenmpt/libopenmpt.hpp>
+
+namespace music {
+
+namespace {
+
+constexpr uint8_t LAST_CUT = 0x07;
+constexpr uint8_t FADE = 0x11;
+constexpr uint8_t END = 0x1B;
+constexpr uint8_t BEAT = 0x0A;
+constexpr int LATTICE_SCENE = 6;
+constexpr int CARD_SCENE = 7;
+
+// Seconds printed to the hundredth.
+std::string secondsText(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return text;
+}
+
+// An event code as the tracker writes it, e.g. "Z0A".
+std::string codeText(uint8_t code)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "Z%02X", code);
+    return text;
+}
+
+// A moment the scene may change: an event, or the hand-over (event -1).
+struct Step {
+    double at = 0.0;  // s
+    int scene = 0;    // the scene shown after it
+    int event = -1;   // index of the event, -1 for the hand-over
+};
+
+// Steps the show's scene through the events as the show would, with the hand-over put in its place:
+// a fade started in scene 6 hands over to scene 7 when it is full, and clears itself.
+std::vector<Step> steps(const std::vector<PlayedEvent>& events)
+{
+    std::vector<Step> out;
+    int scene = 0;
+    bool fading = false;
+    double fadeStart = 0.0;
+    auto handOverBefore = [&](double seconds) {
+        if (fading && scene == LATTICE_SCENE && fadeStart + HANDOVER_AFTER <= seconds) {
+            scene = CARD_SCENE;
+            fading = false;
+            out.push_back(Step{fadeStart + HANDOVER_AFTER, scene, -1});
+        }
+    };
+    for (size_t i = 0; i < events.size(); ++i) {
+        const PlayedEvent& event = events[i];
+        handOverBefore(event.seconds);
+        if (event.code <= LAST_CUT) {
+            scene = event.code;
+        } else if (event.code == FADE && !fading) {
+            fading = true;
+            fadeStart = event.seconds;
+        }
+        out.push_back(Step{event.seconds, scene, static_cast<int>(i)});
+    }
+    handOverBefore(1e300);
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+ReadBack readBack(const std::vector<uint8_t>& bytes)
+{
+    std::ostringstream log;
+    openmpt::module module(bytes, log);
+    module.ctl_set_text("play.at_end", "stop");
+    ReadBack out;
+    out.type = module.get_metadata("type");
+    out.songSeconds = module.get_duration_seconds();
+    std::vector<float> buffer(2 * READ_FRAMES);
+    int64_t frames = 0;
+    int lastOrder = -1;
+    int lastRow = -1;
+    for (;;) {
+        const size_t got = module.read_interleaved_stereo(PLAY_RATE, READ_FRAMES, buffer.data());
+        if (got < static_cast<size_t>(READ_FRAMES)) {
+            frames += static_cast<int64_t>(got);
+            break;
+        }
+        const int order = module.get_current_order();
+        const int row = module.get_current_row();
+        if (order != lastOrder || row != lastRow) {
+            const int pattern = module.get_current_pattern();
+            for (int channel = 0; channel < module.get_num_channels(); ++channel) {
+                if (module.format_pattern_row_channel_command(pattern, row, channel,
+                                                              openmpt::module::command_effect) == "Z") {
+                    const uint8_t code = module.get_pattern_row_channel_command(
+                        pattern, row, channel, openmpt::module::command_parameter);
+                    out.events.push_back(PlayedEvent{static_cast<double>(frames) / PLAY_RATE, order, row, code});
+                }
+            }
+            lastOrder = order;
+            lastRow = row;
+        }
+        frames += static_cast<int64_t>(got);
+    }
+    out.playedSeconds = static_cast<double>(frames) / PLAY_RATE;
+    return out;
+}
+
+std::string meaning(uint8_t code)
+{
+    static const std::map<uint8_t, std::string> meanings = {
+        {0x00, "cut to scene 0, tick restarts"},
+        {0x01, "cut to scene 1, tick restarts"},
+        {0x02, "cut to scene 2, tick restarts"},
+        {0x03, "cut to scene 3, tick restarts"},
+        {0x04, "cut to scene 4, tick restarts"},
+        {0x05, "cut to scene 5"},
+        {0x06, "cut to scene 6"},
+        {0x07, "cut to scene 7"},
+        {0x0A, "beat: pulse +1, squares flash"},
+        {0x0C, "toggle the \"vs\" sprite"},
+        {0x0D, "toggle the caption, turn the cat"},
+        {0x0E, "toggle the lattice's spin about x"},
+        {0x0F, "toggle the lattice's spin about y"},
+        {0x10, "toggle the lattice's spin about z"},
+        {0x11, "start the closing fade"},
+        {0x1B, "end the show"},
+    };
+    const auto found = meanings.find(code);
+    return found == meanings.end() ? "nothing" : found->second;
+}
+
+std::string sceneName(int scene)
+{
+    static const char* names[8] = {"credits card", "afraid", "confidence", "scoramento",
+                                   "wisdom vs uncertainty", "brave (tunnel)", "cube lattice", "closing card"};
+    return scene >= 0 && scene < 8 ? names[scene] : "?";
+}
+
+std::vector<int> sceneAfter(const std::vector<PlayedEvent>& events)
+{
+    std::vector<int> out(events.size());
+    for (const Step& step : steps(events)) {
+        if (step.event >= 0) out[static_cast<size_t>(step.event)] = step.scene;
+    }
+    return out;
+}
+
+std::vector<SceneSpan> scenes(const std::vector<PlayedEvent>& events, double endSeconds)
+{
+    double end = endSeconds;
+    for (const PlayedEvent& event : events) {
+        if (event.code == END) {
+            end = event.seconds;
+            break;
+        }
+    }
+    std::vector<SceneSpan> spans{SceneSpan{0, 0.0, end}};
+    for (const Step& step : steps(events)) {
+        if (step.at < end && step.scene != spans.back().scene) {
+            spans.back().end = step.at;
+            spans.push_back(SceneSpan{step.scene, step.at, end});
+        }
+    }
+    return spans;
+}
+
+std::string timelineTable(const std::vector<PlayedEvent>& events)
+{
+    std::ostringstream out;
+    out << "| time (s) | order | row | event | meaning | scene shown |\n";
+    out << "|---:|---:|---:|---|---|---|\n";
+    for (const Step& step : steps(events)) {
+        out << "| " << secondsText(step.at) << " | ";
+        if (step.event < 0) {
+            out << "| | (none) | fade full in scene 6: hand-over";
+        } else {
+            const PlayedEvent& e = events[static_cast<size_t>(step.event)];
+            out << e.order << " | " << e.row << " | " << codeText(e.code) << " | " << meaning(e.code);
+        }
+        out << " | " << step.scene << " " << sceneName(step.scene) << " |\n";
+    }
+    return out.str();
+}
+
+std::string showDocument(const ReadBack& played)
+{
+    std::ostringstream out;
+    const std::vector<SceneSpan> spans = scenes(played.events, played.playedSeconds);
+    double endAt = played.playedSeconds;
+    for (const PlayedEvent& e : played.events) {
+        if (e.code == END) endAt = e.seconds;
+    }
+    out << "# The show's timeline\n\n";
+    out << "Generated from the music itself: `show_timeline --doc` plays `build/data/zelto-07.tga`\n"
+           "through libopenmpt at 44100 Hz in reads of 128 frames and lists every Zxx event of the\n"
+           "sync channel with the time its row starts. Regenerate with `make show-doc` in the build\n"
+           "directory; the test `music.show_doc` fails when this file and the music disagree.\n\n";
+    out << "Song length " << secondsText(played.songSeconds) << " s; the show ends at "
+        << secondsText(endAt) << " s (Z1B). The hand-over to scene 7 comes "
+        << secondsText(HANDOVER_AFTER) << " s (" << FADE_TICKS
+        << " ticks of 55 ms) after the fade starts in scene 6; it is the show's doing, not an event.\n\n";
+    out << "## Scenes\n\n";
+    out << "| scene | from (s) | to (s) | lasts (s) | beats (Z0A) |\n";
+    out << "|---|---:|---:|---:|---:|\n";
+    for (const SceneSpan& span : spans) {
+        int beats = 0;
+        for (const PlayedEvent& e : played.events) {
+            if (e.code == BEAT && e.seconds >= span.start && e.seconds < span.end) ++beats;
+        }
+        out << "| " << span.scene << " " << sceneName(span.scene) << " | " << secondsText(span.start) << " | "
+            << secondsText(span.end) << " | " << secondsText(span.end - span.start) << " | " << beats << " |\n";
+    }
+    out << "\n## Events\n\n" << timelineTable(played.events);
+    return out.str();
+}
+
+}  // namespace music
