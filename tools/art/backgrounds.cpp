@@ -251,14 +251,14 @@ Artwork makeAfraid512(const Fonts&)
     for (int y = 0; y < GRID_H - 3; ++y) {
         for (int x = 0; x < GRID_W; ++x) {
             if (inArch(x, y, 3.0f)) {
-                put(p, x, y, x < mid ? UMBER : dither(UMBER, INK, 0.5f, x, y));
+                put(p, x, y, UMBER);
             }
         }
     }
     for (int y = 0; y < GRID_H - 3; ++y) {
         for (int x = 0; x < GRID_W; ++x) {
             if (inArch(x, y, 1.0f)) {
-                put(p, x, y, x < mid ? AMBER : UMBER);
+                put(p, x, y, x < mid ? AMBER : BLOOD);
             }
         }
     }

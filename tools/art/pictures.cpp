@@ -419,9 +419,9 @@ Artwork makeSketches(const Fonts& fonts)
     drawText(title, fonts.sans, "k3lvana / schizzi", 30, 240, TypeSize{14, 14}, false);
     paintMask(p, title, EMBER);
     // Colour swatches of the palette down the margin.
-    const Rgba swatches[] = {INK, NIGHT, DUSK, PLUM, ASH, BLOOD, EMBER, UMBER, AMBER, STRAW, DEEP, TEAL};
-    for (int i = 0; i < 12; ++i) {
-        const float y0 = 200.0f - i * 15.0f;
+    const Rgba swatches[] = {INK, NIGHT, DUSK, PLUM, ASH, BLOOD, EMBER, UMBER, OCHRE, AMBER, STRAW, DEEP, TEAL};
+    for (int i = 0; i < 13; ++i) {
+        const float y0 = 214.0f - i * 15.0f;
         paintShape(p, [&](float x, float y) { return inRect(Point{x, y}, 5, y0, 17, y0 + 11); }, swatches[i], SAMPLES);
     }
 
