@@ -39,8 +39,8 @@ constexpr float PICTURE_BOTTOM = 30.0f;   // canvas y of the picture area's bott
 constexpr float PICTURE_HEIGHT = 180.0f;  // canvas units, 30..210
 
 // The backgrounds (backgrounds.cpp).
-Artwork makeAfraid512(const Fonts& fonts);
-Artwork makeConfidence512(const Fonts& fonts);
+Artwork makeAfraid512();
+Artwork makeConfidence512();
 
 // The noise bands (bands.cpp).
 Artwork makeNoise();

@@ -5,12 +5,12 @@ namespace art {
 std::vector<Artwork> makeArtworks(const Fonts& fonts)
 {
     std::vector<Artwork> all;
-    all.push_back(makeAfraid512(fonts));
+    all.push_back(makeAfraid512());
     all.push_back(makeAfraid64(fonts));
     all.push_back(makeNoise());
     all.push_back(makeCredits(fonts));
     all.push_back(makeNoiseLiscio());
-    all.push_back(makeConfidence512(fonts));
+    all.push_back(makeConfidence512());
     all.push_back(makeConfidence(fonts));
     all.push_back(makeSketches(fonts));
     all.push_back(makeSprite());

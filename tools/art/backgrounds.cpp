@@ -156,7 +156,7 @@ Picture toTexture(const Picture& grid)
 
 }  // namespace
 
-Artwork makeAfraid512(const Fonts&)
+Artwork makeAfraid512()
 {
     // What scene 1 draws before this picture and must show through it, in canvas units.
     const Window leftFlash{30, 120, 70, 160};
@@ -312,7 +312,7 @@ Artwork makeAfraid512(const Fonts&)
     return art;
 }
 
-Artwork makeConfidence512(const Fonts&)
+Artwork makeConfidence512()
 {
     // Where scene 2 draws the word "confidence" before this picture, widened by the beat.
     const Window spotlight{160, 40, 240, 80};
@@ -385,7 +385,7 @@ Artwork makeConfidence512(const Fonts&)
                 if (k > inner) {
                     continue;
                 }
-                const int fold = (k + static_cast<int>(y * 0.0f)) % 5;
+                const int fold = k % 5;
                 Rgba c = fold == 0 ? BLOOD : fold == 3 ? dither(EMBER, BLOOD, 0.5f, x, y) : EMBER;
                 if (std::abs(k - inner) < 1.0f) {
                     c = BLOOD;

@@ -198,17 +198,6 @@ Mask blur(const Mask& mask, int radius, int passes)
     return out;
 }
 
-void punch(Picture& picture, const Shape& inside)
-{
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            if (inside(x + 0.5f, y + 0.5f)) {
-                picture.px[static_cast<size_t>(y) * picture.width + x] = Rgba{};
-            }
-        }
-    }
-}
-
 Picture enlarge(const Picture& picture, int sx, int sy)
 {
     Picture out = makePicture(picture.width * sx, picture.height * sy);

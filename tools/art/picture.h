@@ -2,7 +2,6 @@
 // The generator's working images: straight-alpha float colour pictures and
 // coverage masks, both with row 0 at the bottom (texture row t = 0) and y up.
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "imagekit/tga_writer.h"
@@ -82,9 +81,6 @@ Mask unite(const Mask& a, const Mask& b);
 
 // The mask softened by a box blur of the given radius in pixels, repeated passes times.
 Mask blur(const Mask& mask, int radius, int passes);
-
-// Makes every pixel whose centre the shape holds fully transparent.
-void punch(Picture& picture, const Shape& inside);
 
 // Each pixel repeated sx times across and sy times up: a pixel-art picture at texture size.
 Picture enlarge(const Picture& picture, int sx, int sy);

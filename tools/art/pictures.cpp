@@ -100,9 +100,9 @@ Artwork makeCat()
     paintMask(p, grow(body, 3.0f), BONE);
     paintMask(p, body, INK);
     // Light along the cat's left flank and head.
-    const Mask flank = subtract(body, grow(shapeMask(128, 128, [&](float x, float y) {
+    const Mask flank = subtract(body, shapeMask(128, 128, [&](float x, float y) {
         return inCat(Point{x - 3.0f, y + 1.0f}, base, size);
-    }, SAMPLES), 0.0f));
+    }, SAMPLES));
     paintMask(p, flank, DUSK);
     // Inner ears.
     paintShape(p, [&](float x, float y) {

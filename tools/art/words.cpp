@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "art/artwork.h"
 #include "art/motifs.h"
@@ -27,16 +28,13 @@ float proportion(int w, int h, float qw, float qh)
 
 // A line of text drawn piece by piece so each piece can take its own colour; returns the pen's end.
 float drawPieces(Picture& p, const Font& font, const std::vector<std::pair<std::string, Rgba>>& pieces, float x,
-                 float baseline, TypeSize size, Mask* all)
+                 float baseline, TypeSize size)
 {
     float pen = x;
     for (const auto& [text, colour] : pieces) {
         Mask m = makeMask(p.width, p.height);
         drawText(m, font, text, pen, baseline, size, false);
         paintMask(p, m, colour);
-        if (all) {
-            *all = unite(*all, m);
-        }
         pen += measure(font, text, size).advance;
     }
     return pen;
@@ -72,12 +70,11 @@ Artwork makeCredits(const Fonts& fonts)
     const TypeSize big = fitText(fonts.sans, "k3lvana", 212, 70, 1.0f);
     const InkBox box = measurePieces(fonts.sans, title, big);
     const float x = std::round(128.0f - (box.left + box.right) / 2.0f);
-    Mask ink = makeMask(p.width, p.height);
     // A dark edge under the letters, so the ghosted passes stay apart where they overlap.
     Mask shape = makeMask(p.width, p.height);
     drawText(shape, fonts.sans, "k3lvana", x, 52, big, false);
     paintMask(p, grow(shape, 2.0f), INK);
-    drawPieces(p, fonts.sans, title, x, 52, big, &ink);
+    drawPieces(p, fonts.sans, title, x, 52, big);
     // A teal rule, and who made it.
     paintShape(p, [](float px, float py) { return inRect(Point{px, py}, 40, 38, 216, 40); }, TEAL, SAMPLES);
     Mask small = makeMask(p.width, p.height);
@@ -261,8 +258,7 @@ Artwork makeFinalCredits(const Fonts& fonts)
     const TypeSize titleSize = fitText(fonts.sans, "k3lvana", 170, 44, 1.0f);
     const std::vector<std::pair<std::string, Rgba>> title = {{"k", BONE}, {"3", EMBER}, {"lvana", BONE}};
     const InkBox titleBox = measurePieces(fonts.sans, title, titleSize);
-    drawPieces(p, fonts.sans, title, std::round(128.0f - (titleBox.left + titleBox.right) / 2.0f), 196, titleSize,
-               nullptr);
+    drawPieces(p, fonts.sans, title, std::round(128.0f - (titleBox.left + titleBox.right) / 2.0f), 196, titleSize);
 
     Mask thanks = makeMask(256, 256);
     drawCentred(thanks, fonts.sans, "thank you for watching", 128, 172, fitText(fonts.sans, "thank you for watching", 200, 16, 1.0f), false);
