@@ -185,6 +185,7 @@ BENCHMARK(loadingSequence)->UseManualTime()->Unit(benchmark::kMillisecond)->MinT
 
 }  // namespace
 
+// Runs the benchmarks from the build directory, where data/ holds the images.
 int main(int argc, char** argv)
 {
     // The images are read from data/ beside the build's programs.

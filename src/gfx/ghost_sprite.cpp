@@ -6,7 +6,7 @@
 
 namespace {
 constexpr float GHOST_PASSES = 5.0f;   // copies drawn, counted in float
-constexpr int SPRITE_DEPTH = 1;        // canvas z of ghost sprites
+constexpr int SPRITE_DEPTH = 1;        // canvas units: z of ghost sprites
 constexpr float GHOST_ALPHA = 0.5f;    // opacity of each copy
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include "scenes/scenes.h"
 #include "sync/show_state.h"
 
+// Opening: the credits card, ghosting with the beat.
 void scene0()
 {
     show.overlayMode = 0;

@@ -48,6 +48,7 @@ void drawCubeRows()
 
 }  // namespace
 
+// Beat squares, the afraid sprite and backdrop, two diagonal rows of flickering cubes.
 void scene1()
 {
     show.overlayMode = 1;

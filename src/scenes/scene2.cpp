@@ -33,6 +33,7 @@ void drawCubeRing()
 
 }  // namespace
 
+// White clear, the confidence sprite and backdrop, a glowing swarm and a ring of cubes.
 void scene2()
 {
     glClearColor(1.0f, 1.0f, 1.0f, 0.5f);

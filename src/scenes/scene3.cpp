@@ -42,6 +42,7 @@ void drawCubeLoop()
 
 }  // namespace
 
+// Black clear, the afraid sprite, the scoramento tile, swarm column and row, a flickering cube loop.
 void scene3()
 {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

@@ -40,6 +40,7 @@ void drawCubeFigure()
 
 }  // namespace
 
+// White clear, the wisdom card, the cat, swarm columns, a cube figure of eight and the captions.
 void scene4()
 {
     show.overlayMode = 2;

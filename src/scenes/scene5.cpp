@@ -9,6 +9,7 @@ namespace {
 constexpr float RING_ALPHA = 0.8f;  // opacity of the rings and of the brave square
 }
 
+// Black clear and the ring tunnel.
 void scene5()
 {
     show.overlayMode = 1;

@@ -121,6 +121,7 @@ void drawVeil()
 
 }  // namespace
 
+// The tumbling lattice, swarm columns, random blocks, spinning squares, the cat and the fading veil.
 void scene6()
 {
     show.overlayMode = 2;

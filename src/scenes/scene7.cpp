@@ -8,6 +8,7 @@ namespace {
 constexpr int CARD_HALF = 50;  // canvas units, half the side of the closing card
 }
 
+// Closing: the final credits card fading in.
 void scene7()
 {
     show.overlayMode = 2;

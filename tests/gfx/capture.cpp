@@ -15,11 +15,13 @@ constexpr int FLOATS_PER_VERTEX = 12;           // GL_4D_COLOR_TEXTURE
 // The feedback buffer: filled by OpenGL inside captureFeedback, read there alone.
 std::vector<GLfloat> feedbackBuffer(FEEDBACK_CAPACITY);
 
+// One GL_4D_COLOR_TEXTURE vertex of the feedback buffer.
 SeenVertex readVertex(const GLfloat* at)
 {
     return SeenVertex{at[0], at[1], at[2], at[3], at[4], at[5], at[6], at[7], at[8], at[9], at[10], at[11]};
 }
 
+// Whether two feedback vertices share position and texture coordinate.
 bool sameVertex(const SeenVertex& a, const SeenVertex& b)
 {
     return a.x == b.x && a.y == b.y && a.z == b.z && a.s == b.s && a.t == b.t;

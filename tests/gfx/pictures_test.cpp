@@ -138,6 +138,7 @@ RgbPicture drawShot(const Shot& shot)
     return picture;
 }
 
+// Whether this run writes the reference pictures instead of checking them.
 bool updating()
 {
     const char* flag = std::getenv("K3L_UPDATE_REFERENCE");
