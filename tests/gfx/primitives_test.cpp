@@ -156,6 +156,7 @@ TEST(GhostSprite, FivePassesSpreadWithThePulse)
     };
     const Case cases[] = {
         {0.0f, {0, 0, 0, 0, 0}},
+        {0.25f, {0, 0, 0, 0, 1}},
         {0.75f, {0, 0, 1, 2, 3}},
         {1.0f, {0, 1, 2, 3, 4}},
         {2.5f, {0, 2, 5, 7, 10}},
@@ -199,24 +200,6 @@ TEST(GhostSprite, FivePassesSpreadWithThePulse)
         EXPECT_EQ(static_cast<GLuint>(bound), image.texName);
         expectMatrixNear(currentMatrix(GL_MODELVIEW_MATRIX), callers, 0.0f);
     }
-}
-
-TEST(GhostSprite, AnEmptySlotDrawsUntexturedAndTheSpreadTruncatesTowardZero)
-{
-    freshCanvas();
-    show.pulse.store(0.25f);
-    const TextureImage empty{nullptr, 0, 0, 0, 0};
-    glBindTexture(GL_TEXTURE_2D, makeSolidTexture(0, 0, 0, 0));
-    const auto seen = captureFeedback([&] { drawGhostSprite(20, 10, 7, 3, empty); });
-    ASSERT_EQ(seen.size(), 5u);
-    // 4 x 0.25 = 1 is the only pass that reaches a whole unit.
-    EXPECT_NEAR(seen[3].vertices[0].x, 20.0f, NEAR);
-    EXPECT_NEAR(seen[3].vertices[1].x, 27.0f, NEAR);
-    EXPECT_NEAR(seen[4].vertices[0].x, 19.0f, NEAR);
-    EXPECT_NEAR(seen[4].vertices[1].x, 28.0f, NEAR);
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(bound, 0);
 }
 
 // ---------------------------------------------------------------- flash cube
@@ -560,86 +543,69 @@ void layRingsInView()
 
 TEST(Rings, EachRingWobblesOnItsOwnAndTheSquareFollowsTheCaller)
 {
-    freshCanvas();
-    initRings();
-    layRingsInView();
-    show.tick.store(3);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90.0, 1.0, 0.1, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glTranslatef(0.5f, 0.25f, -3.0f);
-    const Matrix callers = currentMatrix(GL_MODELVIEW_MATRIX);
-    const Matrix projection = currentMatrix(GL_PROJECTION_MATRIX);
-    glColor4f(0.2f, 0.4f, 0.6f, 0.8f);
+    // At tick 0 every ring centres on (1, 0); at tick 3 ring i circles at angle (i + 6) x 3.
+    for (int tick : {0, 3}) {
+        SCOPED_TRACE(tick);
+        freshCanvas();
+        initRings();
+        layRingsInView();
+        show.tick.store(tick);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(90.0, 1.0, 0.1, 1000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glTranslatef(0.5f, 0.25f, -3.0f);
+        const Matrix callers = currentMatrix(GL_MODELVIEW_MATRIX);
+        const Matrix projection = currentMatrix(GL_PROJECTION_MATRIX);
+        glColor4f(0.2f, 0.4f, 0.6f, 0.8f);
 
-    const auto seen = captureFeedback([] { drawRings(); });
+        const auto seen = captureFeedback([] { drawRings(); });
 
-    ASSERT_EQ(seen.size(), RING_COUNT * 48u + 1u);
-    Matrix identity{};
-    identity[0] = identity[5] = identity[10] = identity[15] = 1.0f;
-    for (int ring = 0; ring < RING_COUNT; ++ring) {
-        // At tick 3 ring i circles at angle (i + 6) x 3.
-        const float cx = cosDeg((ring + 6) * 3);
-        const float cy = sinDeg((ring + 6) * 3);
-        const float depth = static_cast<float>(ringDepths[ring]);
-        for (int segment = 0; segment < 48; ++segment) {
-            const SeenPrimitive& line = seen[ring * 48 + segment];
-            ASSERT_EQ(line.kind, SeenKind::Line);
-            const int j = segment / 2;
-            const float z = segment % 2 == 0 ? depth : depth - 1.0f;
-            SCOPED_TRACE(::testing::Message() << "ring " << ring << " segment " << segment);
-            expectPosition(unproject(line.vertices[0], identity, projection), cx + ringOutline[j].x,
-                           cy + ringOutline[j].y, z, 2e-3 * -z);
-            expectColour(line.vertices[0], 0.2f, 0.4f, 0.6f, 0.8f);
+        ASSERT_EQ(seen.size(), RING_COUNT * 48u + 1u);
+        Matrix identity{};
+        identity[0] = identity[5] = identity[10] = identity[15] = 1.0f;
+        for (int ring = 0; ring < RING_COUNT; ++ring) {
+            const float cx = tick == 0 ? 1.0f : cosDeg((ring + 6) * 3);
+            const float cy = tick == 0 ? 0.0f : sinDeg((ring + 6) * 3);
+            const float depth = static_cast<float>(ringDepths[ring]);
+            for (int segment = 0; segment < 48; ++segment) {
+                const SeenPrimitive& line = seen[ring * 48 + segment];
+                ASSERT_EQ(line.kind, SeenKind::Line);
+                const int j = segment / 2;
+                const float z = segment % 2 == 0 ? depth : depth - 1.0f;
+                SCOPED_TRACE(::testing::Message() << "ring " << ring << " segment " << segment);
+                expectPosition(unproject(line.vertices[0], identity, projection), cx + ringOutline[j].x,
+                               cy + ringOutline[j].y, z, 2e-3 * -z);
+                expectColour(line.vertices[0], 0.2f, 0.4f, 0.6f, 0.8f);
+            }
         }
-    }
-    const SeenPrimitive& square = seen.back();
-    ASSERT_EQ(square.kind, SeenKind::Polygon);
-    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-    for (int v = 0; v < 4; ++v) {
-        expectPosition(unproject(square.vertices[v], callers, projection), corners[v][0], corners[v][1], -5.0f, 1e-3);
-        EXPECT_EQ(square.vertices[v].s, v == 1 || v == 2 ? 1.0f : 0.0f);
-        EXPECT_EQ(square.vertices[v].t, v >= 2 ? 1.0f : 0.0f);
-        expectColour(square.vertices[v], 0.2f, 0.4f, 0.6f, 0.8f);
-    }
+        const SeenPrimitive& square = seen.back();
+        ASSERT_EQ(square.kind, SeenKind::Polygon);
+        const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+        for (int v = 0; v < 4; ++v) {
+            expectPosition(unproject(square.vertices[v], callers, projection), corners[v][0], corners[v][1], -5.0f,
+                           1e-3);
+            EXPECT_EQ(square.vertices[v].s, v == 1 || v == 2 ? 1.0f : 0.0f);
+            EXPECT_EQ(square.vertices[v].t, v >= 2 ? 1.0f : 0.0f);
+            expectColour(square.vertices[v], 0.2f, 0.4f, 0.6f, 0.8f);
+        }
 
-    // What the rings leave behind.
-    expectMatrixNear(currentMatrix(GL_MODELVIEW_MATRIX), callers, 0.0f);
-    GLint source = 0;
-    GLint destination = 0;
-    glGetIntegerv(GL_BLEND_SRC, &source);
-    glGetIntegerv(GL_BLEND_DST, &destination);
-    EXPECT_EQ(source, GL_SRC_ALPHA);
-    EXPECT_EQ(destination, GL_ONE_MINUS_SRC_ALPHA);
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), brave.texName);
-    float colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(colour[1], 0.4f);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST(Rings, AtTickZeroEveryRingCentresOnXOne)
-{
-    freshCanvas();
-    initRings();
-    layRingsInView();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90.0, 1.0, 0.1, 1000.0);
-    glMatrixMode(GL_MODELVIEW);
-    const Matrix projection = currentMatrix(GL_PROJECTION_MATRIX);
-    const auto seen = captureFeedback([] { drawRings(); });
-    ASSERT_EQ(seen.size(), RING_COUNT * 48u + 1u);
-    for (int ring = 0; ring < RING_COUNT; ++ring) {
-        // Points 0 and 12 of the outline lie at (2, 0) and (-2, 0) around the centre.
-        const auto right = unproject(seen[ring * 48].vertices[0], currentMatrix(GL_MODELVIEW_MATRIX), projection);
-        const auto left = unproject(seen[ring * 48 + 24].vertices[0], currentMatrix(GL_MODELVIEW_MATRIX), projection);
-        EXPECT_NEAR((right[0] + left[0]) / 2.0, 1.0, 1e-2) << ring;
-        EXPECT_NEAR((right[1] + left[1]) / 2.0, 0.0, 1e-2) << ring;
+        // What the rings leave behind.
+        expectMatrixNear(currentMatrix(GL_MODELVIEW_MATRIX), callers, 0.0f);
+        GLint source = 0;
+        GLint destination = 0;
+        glGetIntegerv(GL_BLEND_SRC, &source);
+        glGetIntegerv(GL_BLEND_DST, &destination);
+        EXPECT_EQ(source, GL_SRC_ALPHA);
+        EXPECT_EQ(destination, GL_ONE_MINUS_SRC_ALPHA);
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(static_cast<GLuint>(bound), brave.texName);
+        float colour[4];
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+        EXPECT_EQ(colour[1], 0.4f);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
 }
 
