@@ -13,6 +13,7 @@ constexpr float HALF_SIZE = 10.0f;     // canvas units, half a particle square's
 constexpr float COLUMN_STEP = -30.0f;  // canvas units between copies of a column
 constexpr int COLUMN_COPIES = 6;
 
+// One random-walk step along one axis: -0.5, 0 or +0.5 canvas units, by the next number's remainder mod 3.
 double walkStep()
 {
     return (k3l::rand() % 3) * 0.5 - 0.5;

@@ -66,7 +66,9 @@ protected:
     {
         applyCanvasState();
         resetGlutStub();
-        show.scene = 1;
+        // No scene is drawn for scene 8: the frame holds only what the display handler lays.
+        show.scene = 8;
+        show.overlayMode = 1;
         show.overlayPhase = 0;
         noise.texName = solidTexture(255, 0, 0, 255);
         noiseliscio.texName = solidTexture(0, 0, 255, 255);
@@ -118,9 +120,9 @@ TEST_F(DisplayTest, BandWindowMovesUpOneTenthPerFrameAndWraps)
     }
 }
 
-TEST_F(DisplayTest, SceneZeroHasNoBandAndKeepsThePhase)
+TEST_F(DisplayTest, NoBandInOverlayModeZeroAndThePhaseStands)
 {
-    show.scene = 0;
+    show.overlayMode = 0;
     show.overlayPhase = 5;
     for (const FedVertex& v : frameVertices()) {
         EXPECT_EQ(v.r + v.g + v.b, 0.0f);  // only the black bars
@@ -131,14 +133,14 @@ TEST_F(DisplayTest, SceneZeroHasNoBandAndKeepsThePhase)
 TEST_F(DisplayTest, BandTextureFollowsTheOverlayMode)
 {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    show.scene = 1;  // overlay mode 1: noise
+    show.overlayMode = 1;
     onDisplay();
     std::vector<uint8_t> pixels = readPixels();
     const uint8_t* p = canvasPixel(pixels, 160, 120);
     EXPECT_EQ(p[0], 255);
     EXPECT_EQ(p[2], 0);
 
-    show.scene = 2;  // overlay mode 2: noiseliscio
+    show.overlayMode = 2;
     onDisplay();
     pixels = readPixels();
     p = canvasPixel(pixels, 160, 120);
@@ -148,8 +150,6 @@ TEST_F(DisplayTest, BandTextureFollowsTheOverlayMode)
 
 TEST_F(DisplayTest, BandIsTexturedEvenWhenTheSceneLeftTexturingOff)
 {
-    show.scene = 8;  // no scene: the overlay mode stays as set here
-    show.overlayMode = 1;
     glDisable(GL_TEXTURE_2D);
     onDisplay();
     const std::vector<uint8_t> pixels = readPixels();
