@@ -1,0 +1,283 @@
+#include "platform/video_writer.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/capture_session.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int PIPE_BYTES = 1 << 20;      // bytes asked for each pipe's buffer (the usual ceiling)
+constexpr int HIGH_DESCRIPTOR = 10;      // our descriptors for the children sit at or above it
+constexpr int CHANNELS = 2;              // interleaved audio channels
+constexpr size_t MESSAGE_TAIL = 2000;    // bytes of ffmpeg's messages quoted in an error
+constexpr const char* AUDIO_BITRATE = "192k";  // AAC bits per second
+
+// One ffmpeg process and our end of the pipe it reads.
+struct Child {
+    pid_t pid = -1;  // -1 when none runs
+    int input = -1;  // our end of its standard input; -1 when closed or none
+};
+
+// The encoders: written by start/finish/abort, read by the writing calls.
+Child videoEncoder;
+Child audioEncoder;
+Child joiner;  // the run that puts the two streams together
+// The settings in force: written by startVideoWriter.
+VideoWriterSettings current;
+size_t frameBytes = 0;  // bytes of one RGBA frame
+
+// A descriptor moved to HIGH_DESCRIPTOR or above, close-on-exec; -1 on failure.
+int moveHigh(int fd)
+{
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, HIGH_DESCRIPTOR);
+    close(fd);
+    return moved;
+}
+
+// Closes a descriptor if open and marks it closed.
+void closeFd(int& fd)
+{
+    if (fd >= 0) {
+        close(fd);
+        fd = -1;
+    }
+}
+
+// Starts `ffmpeg arguments...`, its messages appended to the log and, when
+// `withInput`, its standard input a pipe from us. False with a message on failure.
+bool spawnFfmpeg(const std::vector<std::string>& arguments, bool withInput, Child& child, std::string& error)
+{
+    const int opened = open(current.logPath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int log = opened >= 0 ? moveHigh(opened) : -1;
+    int ends[2] = {-1, -1};
+    if (withInput) {
+        int fresh[2];
+        if (pipe2(fresh, O_CLOEXEC) == 0) {
+            ends[0] = moveHigh(fresh[0]);
+            ends[1] = moveHigh(fresh[1]);
+        }
+    }
+    if (log < 0 || (withInput && (ends[0] < 0 || ends[1] < 0))) {
+        error = std::string("cannot set up ffmpeg's pipe and log: ") + std::strerror(errno);
+        for (int fd : {log, ends[0], ends[1]}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (withInput) {
+        posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
+    posix_spawn_file_actions_adddup2(&actions, log, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, log, STDERR_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int failure = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(log);
+    if (ends[0] >= 0) {
+        close(ends[0]);
+    }
+    if (failure != 0) {
+        if (ends[1] >= 0) {
+            close(ends[1]);
+        }
+        error = failure == ENOENT ? "ffmpeg was not found on PATH: install Debian's ffmpeg package"
+                                  : std::string("cannot start ffmpeg: ") + std::strerror(failure);
+        return false;
+    }
+    child.pid = pid;
+    child.input = ends[1];
+    if (child.input >= 0) {
+        fcntl(child.input, F_SETPIPE_SZ, PIPE_BYTES);
+    }
+    return true;
+}
+
+// Waits for a child to end; true when it exited with status 0.
+bool reap(Child& child)
+{
+    if (child.pid <= 0) {
+        return true;
+    }
+    int status = 0;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    child.pid = -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Kills a child and waits for it.
+void stop(Child& child)
+{
+    closeFd(child.input);
+    if (child.pid > 0) {
+        kill(child.pid, SIGKILL);
+        reap(child);
+    }
+}
+
+// Writes all `size` bytes to a child's pipe, waiting as long as it takes. False with
+// a message when the child has gone or the capture was interrupted.
+bool writeAll(Child& child, const uint8_t* data, size_t size, const char* what, std::string& error)
+{
+    while (size > 0) {
+        if (captureInterrupted()) {
+            error = "interrupted";
+            return false;
+        }
+        const ssize_t written = write(child.input, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = std::string("ffmpeg stopped reading the ") + what + ": " + std::strerror(errno);
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Options every ffmpeg run shares: quiet, and files that depend on nothing but their input.
+std::vector<std::string> commonArguments()
+{
+    return {"ffmpeg", "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-y"};
+}
+
+// Adds the options that keep the output free of versions and dates, and the output itself.
+void addOutput(std::vector<std::string>& arguments, const std::string& path)
+{
+    for (const char* argument : {"-fflags", "+bitexact", "-map_metadata", "-1", "-f", "mp4"}) {
+        arguments.emplace_back(argument);
+    }
+    arguments.push_back(path);
+}
+
+}  // namespace
+
+bool startVideoWriter(const VideoWriterSettings& settings, std::string& error)
+{
+    current = settings;
+    frameBytes = static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height) * 4;
+
+    std::vector<std::string> video = commonArguments();
+    const std::string size = std::to_string(settings.width) + "x" + std::to_string(settings.height);
+    for (const std::string& argument :
+         {std::string("-f"), std::string("rawvideo"), std::string("-pix_fmt"), std::string("rgba"),
+          std::string("-video_size"), size, std::string("-framerate"), std::to_string(settings.fps),
+          std::string("-i"), std::string("pipe:0"), std::string("-vf"), std::string("vflip"),
+          std::string("-c:v"), std::string("libx264"), std::string("-preset"), settings.preset,
+          std::string("-crf"), std::to_string(settings.crf), std::string("-pix_fmt"), std::string("yuv420p"),
+          std::string("-flags:v"), std::string("+bitexact")}) {
+        video.push_back(argument);
+    }
+    addOutput(video, settings.videoPath);
+
+    std::vector<std::string> audio = commonArguments();
+    for (const std::string& argument :
+         {std::string("-f"), std::string("f32le"), std::string("-ar"), std::to_string(settings.sampleRate),
+          std::string("-ac"), std::to_string(CHANNELS), std::string("-i"), std::string("pipe:0"),
+          std::string("-c:a"), std::string("aac"), std::string("-b:a"), std::string(AUDIO_BITRATE),
+          std::string("-flags:a"), std::string("+bitexact")}) {
+        audio.push_back(argument);
+    }
+    addOutput(audio, settings.audioPath);
+
+    if (!spawnFfmpeg(video, true, videoEncoder, error)) {
+        return false;
+    }
+    if (!spawnFfmpeg(audio, true, audioEncoder, error)) {
+        stop(videoEncoder);
+        return false;
+    }
+    return true;
+}
+
+bool writeVideoFrame(const uint8_t* rgba, std::string& error)
+{
+    return writeAll(videoEncoder, rgba, frameBytes, "video", error);
+}
+
+bool writeAudio(const float* frames, int count, std::string& error)
+{
+    return writeAll(audioEncoder, reinterpret_cast<const uint8_t*>(frames),
+                    static_cast<size_t>(count) * CHANNELS * sizeof(float), "audio", error);
+}
+
+bool finishVideoWriter(std::string& error)
+{
+    closeFd(videoEncoder.input);
+    closeFd(audioEncoder.input);
+    const bool videoDone = reap(videoEncoder);
+    const bool audioDone = reap(audioEncoder);
+    if (!videoDone || !audioDone) {
+        error = std::string("ffmpeg failed to encode the ") + (videoDone ? "audio" : "video");
+        return false;
+    }
+    std::vector<std::string> join = commonArguments();
+    for (const std::string& argument :
+         {std::string("-i"), current.videoPath, std::string("-i"), current.audioPath, std::string("-map"),
+          std::string("0:v:0"), std::string("-map"), std::string("1:a:0"), std::string("-c"), std::string("copy")}) {
+        join.push_back(argument);
+    }
+    addOutput(join, current.path);
+    if (!spawnFfmpeg(join, false, joiner, error)) {
+        return false;
+    }
+    if (!reap(joiner)) {
+        error = "ffmpeg failed to put the video and the audio together";
+        return false;
+    }
+    return true;
+}
+
+void abortVideoWriter()
+{
+    stop(videoEncoder);
+    stop(audioEncoder);
+    stop(joiner);
+}
+
+std::string encoderMessages()
+{
+    std::string text;
+    FILE* file = std::fopen(current.logPath.c_str(), "r");
+    if (file == nullptr) {
+        return text;
+    }
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+        if (text.size() > 2 * MESSAGE_TAIL) {
+            text.erase(0, text.size() - MESSAGE_TAIL);
+        }
+    }
+    std::fclose(file);
+    if (text.size() > MESSAGE_TAIL) {
+        text.erase(0, text.size() - MESSAGE_TAIL);
+    }
+    return text;
+}
