@@ -22,7 +22,7 @@ const char* const USAGE =
     "      --storyboard FILE PNG grid of frames after each scene cut and in between, labelled\n"
     "      --png DIR         every video frame as DIR/frame-NNNNNN.png (DIR new or empty)\n"
     "      --frame-log FILE  per frame: time, scene and a hash of its pixels; then the audio's hash\n"
-    "      --preset NAME     x264 preset (default veryfast)\n"
+    "      --preset NAME     x264 preset (default superfast)\n"
     "      --crf N           x264 quality, 0 (lossless) .. 51 (default 20)\n"
     "      --quiet           no progress bar\n"
     "  -h, --help            this text\n";

@@ -12,7 +12,7 @@ struct CaptureOptions {
     std::string storyboard;              // PNG contact sheet of the show; empty: none
     std::string pngDir;                  // directory for every video frame as PNG; empty: none
     std::string frameLog;                // text file: scene and pixel hash of every frame, audio hash; empty: none
-    std::string preset = "veryfast";     // x264 preset
+    std::string preset = "superfast";    // x264 preset
     int crf = 20;                        // x264 constant rate factor (0 lossless .. 51)
     bool progress = true;                // progress bar on stderr
     bool help = false;                   // --help was given

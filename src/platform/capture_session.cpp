@@ -201,7 +201,6 @@ void finishCapture()
     const double endSeconds = countSeconds(virtualCount());
     std::string error;
     if (!finishVideoWriter(error)) {
-        encoderStarted = false;
         failCapture(error + "\n" + encoderMessages());
     }
     encoderStarted = false;
@@ -329,33 +328,33 @@ void beginCaptureOutput()
     startStoryboard(options.width, options.height, expected);
 }
 
-void outputFrame(int64_t index, int64_t count, const uint8_t* rgba, bool fresh, int scene)
+void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, int scene)
 {
     const double seconds = countSeconds(count);
-    const size_t bytes = static_cast<size_t>(options.width) * options.height * 4;
+    const size_t pixels = static_cast<size_t>(options.width) * options.height;
     if (fresh && frameLog != nullptr) {
-        tally.frameHash = hashBytes(HASH_START, rgba, bytes);
+        tally.frameHash = hashBytes(HASH_START, bgr, pixels * 3);
     }
     std::string error;
-    if (!writeVideoFrame(rgba, error)) {
+    if (!writeVideoFrame(error)) {
         failCapture(error + "\n" + encoderMessages());
     }
     if (!pngName.temp.empty()) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(index));
-        rgbaToRgbTopDown(rgba, options.width, options.height, rgbScratch.data());
+        bgrToRgb(bgr, pixels, rgbScratch.data());
         if (!writeRgbPng(pngName.temp + name, options.width, options.height, rgbScratch.data(), FRAME_PNG_LEVEL)) {
             failCapture("cannot write " + pngName.temp + name);
         }
     }
     if (!storyboardName.temp.empty()) {
-        considerStoryboardFrame(rgba, seconds, scene);
+        considerStoryboardFrame(bgr, seconds, scene);
     }
     if (frameLog != nullptr) {
         std::fprintf(frameLog, "frame %lld %.6f scene %d %016llx\n", static_cast<long long>(index), seconds, scene,
                      static_cast<unsigned long long>(tally.frameHash));
     }
-    tally.lastPixels = rgba;
+    tally.lastPixels = bgr;
     tally.lastSeconds = seconds;
     tally.lastScene = scene;
     tally.frames = index + 1;

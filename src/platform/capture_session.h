@@ -20,9 +20,10 @@ const CaptureOptions& captureOptions();
 void beginCaptureOutput();
 
 // Hands one video frame to every output: `index` counts from 0, `count` is its
-// virtual count since the show started, `rgba` its pixels bottom row first, `fresh`
-// whether they changed since the previous frame, `scene` the scene they show.
-void outputFrame(int64_t index, int64_t count, const uint8_t* rgba, bool fresh, int scene);
+// virtual count since the show started, `bgr` its pixels (BGR, top row first, in
+// the buffer newFrameBuffer handed out last), `fresh` whether they changed since
+// the previous frame, `scene` the scene they show.
+void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, int scene);
 
 // Receives the music as the show hears it (interleaved stereo float frames).
 void outputAudio(const float* frames, int count);

@@ -23,6 +23,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -33,12 +34,14 @@
 #include "platform/capture_session.h"
 #include "platform/glut.h"
 #include "platform/offscreen_gl.h"
+#include "platform/video_writer.h"
 #include "platform/virtual_clock.h"
 #include "sync/show_state.h"
 
 namespace {
 
 constexpr int64_t TICK_SEARCH_LIMIT = 60 * VIRTUAL_COUNTS_PER_SECOND;  // counts: a tick later than this is not looked for
+constexpr GLenum PACK_INVERT = 0x8758;  // GL_PACK_INVERT_MESA: glReadPixels hands rows over top row first
 
 // The show's handlers: written by glut*Func, called by the main loop.
 void (*displayHandler)() = nullptr;
@@ -54,9 +57,10 @@ int64_t framesSwapped = 0;
 int pointerCount = 0;
 // The window's id, 0 before it exists: written by createPointerWindow.
 int windowId = 0;
-// The last frame read back from the colour buffer (RGBA, bottom row first): sized by
-// createPointerWindow, filled by the loop, read by the outputs until the process exits.
-std::vector<uint8_t> framePixels;
+// Whether the context reads rows back top first (GL_MESA_pack_invert): written by createPointerWindow.
+bool readsTopDown = false;
+// One row of pixels, for turning a frame upside down without that: sized by createPointerWindow.
+std::vector<uint8_t> rowScratch;
 
 // Whether the show's frame timer reads strictly more than a tick's length at `count`.
 bool tickDueAt(int64_t count)
@@ -92,6 +96,27 @@ int64_t nextTickCount(int64_t now)
     return due;
 }
 
+// Copies the colour buffer into `bgr` as the encoder takes it: BGR, top row first.
+void readFrame(uint8_t* bgr, int width, int height)
+{
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    if (readsTopDown) {
+        glPixelStorei(PACK_INVERT, GL_TRUE);
+    }
+    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, bgr);
+    if (readsTopDown) {
+        glPixelStorei(PACK_INVERT, GL_FALSE);
+    } else {
+        for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+            std::memcpy(rowScratch.data(), bgr + top * rowBytes, rowBytes);
+            std::memcpy(bgr + top * rowBytes, bgr + bottom * rowBytes, rowBytes);
+            std::memcpy(bgr + bottom * rowBytes, rowScratch.data(), rowBytes);
+        }
+    }
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+}
+
 // The count of video frame `index`.
 int64_t videoFrameCount(int64_t index, int fps)
 {
@@ -119,7 +144,9 @@ int createPointerWindow(const char*)
     if (!createOffscreenGL(options.width, options.height)) {
         failCapture("no offscreen OpenGL context (Mesa's EGL surfaceless platform; Debian package libegl-mesa0)");
     }
-    framePixels.assign(static_cast<size_t>(options.width) * options.height * 4, 0);
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    readsTopDown = extensions != nullptr && std::strstr(extensions, "GL_MESA_pack_invert") != nullptr;
+    rowScratch.assign(static_cast<size_t>(options.width) * 3, 0);
     windowId = 1;
     return windowId;
 }
@@ -174,6 +201,7 @@ void glutMainLoop()
     int64_t frameIndex = 0;
     int64_t frameAt = origin;
     int64_t framesRead = 0;
+    const uint8_t* pixels = nullptr;
     int drawnScene = show.scene.load();
     beginCaptureOutput();
 
@@ -199,12 +227,14 @@ void glutMainLoop()
             displayHandler();
         }
         if (now == frameAt) {
-            const bool fresh = framesSwapped != framesRead;
+            const bool fresh = framesSwapped != framesRead || pixels == nullptr;
             if (fresh) {
-                readOffscreenPixels(framePixels.data());
+                uint8_t* buffer = newFrameBuffer();
+                readFrame(buffer, options.width, options.height);
+                pixels = buffer;
                 framesRead = framesSwapped;
             }
-            outputFrame(frameIndex, now - origin, framePixels.data(), fresh, drawnScene);
+            outputFrame(frameIndex, now - origin, pixels, fresh, drawnScene);
             ++frameIndex;
             frameAt = origin + videoFrameCount(frameIndex, options.fps);
         }

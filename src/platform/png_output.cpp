@@ -6,18 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-void rgbaToRgbTopDown(const uint8_t* rgba, int width, int height, uint8_t* rgb)
+void bgrToRgb(const uint8_t* bgr, size_t pixels, uint8_t* rgb)
 {
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* from = rgba + static_cast<size_t>(height - 1 - y) * width * 4;
-        uint8_t* to = rgb + static_cast<size_t>(y) * width * 3;
-        for (int x = 0; x < width; ++x) {
-            to[0] = from[0];
-            to[1] = from[1];
-            to[2] = from[2];
-            from += 4;
-            to += 3;
-        }
+    for (size_t i = 0; i < pixels; ++i, bgr += 3, rgb += 3) {
+        rgb[0] = bgr[2];
+        rgb[1] = bgr[1];
+        rgb[2] = bgr[0];
     }
 }
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-// Turns an RGBA picture as OpenGL reads it (bottom row first) into RGB, top row first.
-void rgbaToRgbTopDown(const uint8_t* rgba, int width, int height, uint8_t* rgb);
+// Turns `pixels` BGR pixels into RGB.
+void bgrToRgb(const uint8_t* bgr, size_t pixels, uint8_t* rgb);
 
 // Writes an 8-bit RGB picture (top row first) as PNG; `level` is zlib's 0 (none) .. 9 (smallest).
 // False when the file cannot be written.

@@ -72,11 +72,10 @@ struct Board {
 Board board;
 
 // Shrinks a frame to thumbnail size by averaging the pixels each thumbnail pixel covers.
-std::vector<uint8_t> shrink(const uint8_t* rgba)
+std::vector<uint8_t> shrink(const uint8_t* bgr)
 {
     std::vector<uint8_t> rgb(static_cast<size_t>(board.thumbWidth) * board.thumbHeight * 3);
     for (int ty = 0; ty < board.thumbHeight; ++ty) {
-        // Thumbnail rows go top down; the frame's rows bottom up.
         const int y0 = ty * board.frameHeight / board.thumbHeight;
         const int y1 = std::max(y0 + 1, (ty + 1) * board.frameHeight / board.thumbHeight);
         for (int tx = 0; tx < board.thumbWidth; ++tx) {
@@ -84,11 +83,11 @@ std::vector<uint8_t> shrink(const uint8_t* rgba)
             const int x1 = std::max(x0 + 1, (tx + 1) * board.frameWidth / board.thumbWidth);
             uint32_t sum[3] = {0, 0, 0};
             for (int y = y0; y < y1; ++y) {
-                const uint8_t* row = rgba + static_cast<size_t>(board.frameHeight - 1 - y) * board.frameWidth * 4;
+                const uint8_t* row = bgr + static_cast<size_t>(y) * board.frameWidth * 3;
                 for (int x = x0; x < x1; ++x) {
-                    sum[0] += row[x * 4];
-                    sum[1] += row[x * 4 + 1];
-                    sum[2] += row[x * 4 + 2];
+                    sum[2] += row[x * 3];
+                    sum[1] += row[x * 3 + 1];
+                    sum[0] += row[x * 3 + 2];
                 }
             }
             const uint32_t area = static_cast<uint32_t>((y1 - y0) * (x1 - x0));
@@ -102,9 +101,9 @@ std::vector<uint8_t> shrink(const uint8_t* rgba)
 }
 
 // Keeps a small copy of the frame.
-void keep(const uint8_t* rgba, double seconds, int scene)
+void keep(const uint8_t* bgr, double seconds, int scene)
 {
-    board.thumbnails.push_back(Thumbnail{shrink(rgba), seconds, scene});
+    board.thumbnails.push_back(Thumbnail{shrink(bgr), seconds, scene});
     board.lastKept = seconds;
 }
 
@@ -147,7 +146,7 @@ void startStoryboard(int frameWidth, int frameHeight, double expectedSeconds)
     board.spacing = std::clamp(expectedSeconds / SPACINGS_PER_SHOW, MIN_SPACING, MAX_SPACING);
 }
 
-void considerStoryboardFrame(const uint8_t* rgba, double seconds, int scene)
+void considerStoryboardFrame(const uint8_t* bgr, double seconds, int scene)
 {
     if (scene != board.scene) {
         board.scene = scene;
@@ -158,17 +157,17 @@ void considerStoryboardFrame(const uint8_t* rgba, double seconds, int scene)
         return;
     }
     if (!board.cutKept && seconds >= board.cutSeconds + AFTER_CUT) {
-        keep(rgba, seconds, scene);
+        keep(bgr, seconds, scene);
         board.cutKept = true;
     } else if (board.cutKept && seconds >= board.lastKept + board.spacing) {
-        keep(rgba, seconds, scene);
+        keep(bgr, seconds, scene);
     }
 }
 
-void closeStoryboard(const uint8_t* rgba, double seconds, int scene)
+void closeStoryboard(const uint8_t* bgr, double seconds, int scene)
 {
     if (board.thumbnails.empty()) {
-        keep(rgba, seconds, scene);
+        keep(bgr, seconds, scene);
     }
 }
 

@@ -8,12 +8,12 @@
 // show time the capture should cover) sets how often a frame is kept between cuts.
 void startStoryboard(int frameWidth, int frameHeight, double expectedSeconds);
 
-// Looks at one video frame (RGBA, bottom row first) shown at `seconds` of show time:
+// Looks at one video frame (BGR, top row first) shown at `seconds` of show time:
 // keeps a small copy when it comes shortly after a cut or long enough after the last one kept.
-void considerStoryboardFrame(const uint8_t* rgba, double seconds, int scene);
+void considerStoryboardFrame(const uint8_t* bgr, double seconds, int scene);
 
 // Keeps this frame when no frame was kept at all (a very short capture).
-void closeStoryboard(const uint8_t* rgba, double seconds, int scene);
+void closeStoryboard(const uint8_t* bgr, double seconds, int scene);
 
 // Frames kept so far.
 int storyboardFrames();

@@ -6,9 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/capture_session.h"
@@ -22,6 +26,10 @@ constexpr int HIGH_DESCRIPTOR = 10;      // our descriptors for the children sit
 constexpr int CHANNELS = 2;              // interleaved audio channels
 constexpr size_t MESSAGE_TAIL = 2000;    // bytes of ffmpeg's messages quoted in an error
 constexpr const char* AUDIO_BITRATE = "192k";  // AAC bits per second
+constexpr int MIN_SLOTS = 3;             // frame buffers at least
+constexpr int MAX_SLOTS = 8;             // frame buffers at most
+constexpr size_t SLOT_MEMORY = 256u << 20;  // bytes all frame buffers may take together
+constexpr int QUEUE_CAPACITY = 64;       // queued video frames (repeats share a buffer)
 
 // One ffmpeg process and our end of the pipe it reads.
 struct Child {
@@ -35,7 +43,32 @@ Child audioEncoder;
 Child joiner;  // the run that puts the two streams together
 // The settings in force: written by startVideoWriter.
 VideoWriterSettings current;
-size_t frameBytes = 0;  // bytes of one RGBA frame
+size_t frameBytes = 0;  // bytes of one BGR frame
+
+// One frame buffer and how many queued frames show it.
+struct Slot {
+    std::vector<uint8_t> pixels;
+    int queued = 0;
+};
+
+// The frames on their way to the video encoder. Everything in it is guarded by
+// `lock`, except a slot's pixels: the main thread fills a slot only while nothing
+// queued shows it, the feeding thread reads it only while something does.
+struct FrameQueue {
+    std::mutex lock;
+    std::condition_variable changed;  // a frame was queued or written, or the queue closed
+    std::vector<Slot> slots;
+    int current = -1;                 // slot newFrameBuffer handed out last
+    int entries[QUEUE_CAPACITY];      // slot of each queued frame, a ring
+    int first = 0;                    // index of the oldest entry
+    int count = 0;                    // entries queued
+    bool closing = false;             // no more frames will come
+    bool failed = false;              // the feeding thread could not write
+    std::string error;                // why
+};
+FrameQueue queue;
+// The thread that writes queued frames to the video encoder: started by startVideoWriter, joined by finish/abort.
+std::thread feeder;
 
 // A descriptor moved to HIGH_DESCRIPTOR or above, close-on-exec; -1 on failure.
 int moveHigh(int fd)
@@ -160,6 +193,45 @@ bool writeAll(Child& child, const uint8_t* data, size_t size, const char* what, 
     return true;
 }
 
+// The feeding thread: writes queued frames to the video encoder in order until the queue closes.
+void feedFrames()
+{
+    std::unique_lock<std::mutex> hold(queue.lock);
+    for (;;) {
+        queue.changed.wait(hold, [] { return queue.count > 0 || queue.closing; });
+        if (queue.count == 0) {
+            return;
+        }
+        const int slot = queue.entries[queue.first];
+        hold.unlock();
+        std::string error;
+        const bool written = !queue.failed &&
+                             writeAll(videoEncoder, queue.slots[slot].pixels.data(), frameBytes, "video", error);
+        hold.lock();
+        if (!written && !queue.failed) {
+            queue.failed = true;
+            queue.error = error;
+        }
+        queue.first = (queue.first + 1) % QUEUE_CAPACITY;
+        --queue.count;
+        --queue.slots[slot].queued;
+        queue.changed.notify_all();
+    }
+}
+
+// Closes the frame queue and waits for the feeding thread to write or drop what is left.
+void closeQueue()
+{
+    {
+        std::lock_guard<std::mutex> hold(queue.lock);
+        queue.closing = true;
+    }
+    queue.changed.notify_all();
+    if (feeder.joinable()) {
+        feeder.join();
+    }
+}
+
 // Options every ffmpeg run shares: quiet, and files that depend on nothing but their input.
 std::vector<std::string> commonArguments()
 {
@@ -180,15 +252,19 @@ void addOutput(std::vector<std::string>& arguments, const std::string& path)
 bool startVideoWriter(const VideoWriterSettings& settings, std::string& error)
 {
     current = settings;
-    frameBytes = static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height) * 4;
+    frameBytes = static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height) * 3;
+    const size_t slotCount = std::clamp<size_t>(SLOT_MEMORY / frameBytes, MIN_SLOTS, MAX_SLOTS);
+    queue.slots.assign(slotCount, Slot{});
+    for (Slot& slot : queue.slots) {
+        slot.pixels.assign(frameBytes, 0);
+    }
 
     std::vector<std::string> video = commonArguments();
     const std::string size = std::to_string(settings.width) + "x" + std::to_string(settings.height);
     for (const std::string& argument :
-         {std::string("-f"), std::string("rawvideo"), std::string("-pix_fmt"), std::string("rgba"),
+         {std::string("-f"), std::string("rawvideo"), std::string("-pix_fmt"), std::string("bgr24"),
           std::string("-video_size"), size, std::string("-framerate"), std::to_string(settings.fps),
-          std::string("-i"), std::string("pipe:0"), std::string("-vf"), std::string("vflip"),
-          std::string("-c:v"), std::string("libx264"), std::string("-preset"), settings.preset,
+          std::string("-i"), std::string("pipe:0"), std::string("-c:v"), std::string("libx264"), std::string("-preset"), settings.preset,
           std::string("-crf"), std::to_string(settings.crf), std::string("-pix_fmt"), std::string("yuv420p"),
           std::string("-flags:v"), std::string("+bitexact")}) {
         video.push_back(argument);
@@ -212,12 +288,40 @@ bool startVideoWriter(const VideoWriterSettings& settings, std::string& error)
         stop(videoEncoder);
         return false;
     }
+    feeder = std::thread(feedFrames);
     return true;
 }
 
-bool writeVideoFrame(const uint8_t* rgba, std::string& error)
+uint8_t* newFrameBuffer()
 {
-    return writeAll(videoEncoder, rgba, frameBytes, "video", error);
+    std::unique_lock<std::mutex> hold(queue.lock);
+    int free = -1;
+    queue.changed.wait(hold, [&free] {
+        for (int slot = 0; slot < static_cast<int>(queue.slots.size()) && free < 0; ++slot) {
+            if (slot != queue.current && queue.slots[slot].queued == 0) {
+                free = slot;
+            }
+        }
+        return free >= 0 || queue.failed;
+    });
+    // After a failure nothing is written any more: any slot will do until the capture stops.
+    queue.current = free >= 0 ? free : 0;
+    return queue.slots[queue.current].pixels.data();
+}
+
+bool writeVideoFrame(std::string& error)
+{
+    std::unique_lock<std::mutex> hold(queue.lock);
+    queue.changed.wait(hold, [] { return queue.count < QUEUE_CAPACITY || queue.failed; });
+    if (queue.failed || captureInterrupted()) {
+        error = queue.failed ? queue.error : "interrupted";
+        return false;
+    }
+    queue.entries[(queue.first + queue.count) % QUEUE_CAPACITY] = queue.current;
+    ++queue.count;
+    ++queue.slots[queue.current].queued;
+    queue.changed.notify_all();
+    return true;
 }
 
 bool writeAudio(const float* frames, int count, std::string& error)
@@ -228,6 +332,11 @@ bool writeAudio(const float* frames, int count, std::string& error)
 
 bool finishVideoWriter(std::string& error)
 {
+    closeQueue();
+    if (queue.failed) {
+        error = queue.error;
+        return false;
+    }
     closeFd(videoEncoder.input);
     closeFd(audioEncoder.input);
     const bool videoDone = reap(videoEncoder);
@@ -255,6 +364,15 @@ bool finishVideoWriter(std::string& error)
 
 void abortVideoWriter()
 {
+    // Killing the encoder first ends any write the feeding thread is stuck in.
+    if (videoEncoder.pid > 0) {
+        kill(videoEncoder.pid, SIGKILL);
+    }
+    {
+        std::lock_guard<std::mutex> hold(queue.lock);
+        queue.failed = true;
+    }
+    closeQueue();
     stop(videoEncoder);
     stop(audioEncoder);
     stop(joiner);

@@ -1,9 +1,11 @@
 #pragma once
 // The MP4 file, made by Debian's ffmpeg program run as child processes: one
-// encodes the raw RGBA frames piped to it into H.264, another the music piped to
-// it (32-bit float stereo) into AAC, and when both are done a third puts the two
-// streams together in the final file without encoding them again. Each encoder
-// reads one pipe only, so neither can hold the other up.
+// encodes the raw frames piped to it (BGR, 3 bytes a pixel, top row first) into
+// H.264, another the music piped to it (32-bit float stereo) into AAC, and when
+// both are done a third puts the two streams together in the final file without
+// encoding them again. Each encoder reads one pipe only, so neither can hold the
+// other up. Frames reach their pipe from a thread of their own, through a short
+// queue, so that drawing goes on while ffmpeg takes the previous frames.
 #include <cstdint>
 #include <string>
 
@@ -25,10 +27,15 @@ struct VideoWriterSettings {
 // not installed, no pipes).
 bool startVideoWriter(const VideoWriterSettings& settings, std::string& error);
 
-// Hands one frame (width x height RGBA, bottom row first, as OpenGL reads it) to
-// the video encoder. False with a message when it stopped taking input or the
-// capture was interrupted.
-bool writeVideoFrame(const uint8_t* rgba, std::string& error);
+// A buffer for the next new frame (width x height x 3 bytes, BGR, top row first),
+// free of every queued frame; waits for the encoder when all are queued. It stays
+// valid, and is the frame writeVideoFrame queues, until the next call.
+uint8_t* newFrameBuffer();
+
+// Queues the frame in the buffer last handed out by newFrameBuffer for the video
+// encoder, once more for a frame that repeats. False with a message when the
+// encoder stopped taking input or the capture was interrupted.
+bool writeVideoFrame(std::string& error);
 
 // Hands `count` interleaved stereo frames of audio to the audio encoder; false as above.
 bool writeAudio(const float* frames, int count, std::string& error);
