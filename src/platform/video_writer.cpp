@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,12 @@ extern char** environ;
 namespace {
 
 constexpr int PIPE_BYTES = 1 << 20;      // bytes asked for each pipe's buffer (the usual ceiling)
+// Niceness the encoders get over ours. The show's rasteriser threads meet at the end of
+// every frame: when one of them waits for the CPU behind an encoder thread, the other
+// idles. Behind them, the encoders take what the drawing leaves (measured: the whole
+// show at 1920 x 1080 a quarter faster, at 640 x 480 a little).
+constexpr int ENCODER_NICENESS = 10;
+constexpr int MAX_NICENESS = 19;
 constexpr int HIGH_DESCRIPTOR = 10;      // our descriptors for the children sit at or above it
 constexpr int CHANNELS = 2;              // interleaved audio channels
 constexpr size_t MESSAGE_TAIL = 2000;    // bytes of ffmpeg's messages quoted in an error
@@ -140,6 +147,12 @@ bool spawnFfmpeg(const std::vector<std::string>& arguments, bool withInput, Chil
         return false;
     }
     child.pid = pid;
+    // Before any input reaches it, so the encoder's threads, started later, inherit it.
+    errno = 0;
+    const int ours = getpriority(PRIO_PROCESS, 0);
+    if (errno == 0) {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(pid), std::min(ours + ENCODER_NICENESS, MAX_NICENESS));
+    }
     child.input = ends[1];
     if (child.input >= 0) {
         fcntl(child.input, F_SETPIPE_SZ, PIPE_BYTES);
