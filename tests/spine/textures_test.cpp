@@ -100,7 +100,7 @@ TEST_F(TgaTest, RejectsEveryHeaderItCannotRead)
 
 TEST_F(TgaTest, StoresTheSizeOnlyOnceTheImageSpecificationIsAccepted)
 {
-    // Short specification, zero width, zero height, 16 bits: nothing stored.
+    // Image description cut short, zero width, zero height, 16 bits: nothing stored.
     Bytes shortSpec = tga(2, 2, 24, {});
     shortSpec.resize(15);
     const Bytes early[] = {shortSpec, tga(0, 5, 24, {}), tga(5, 0, 32, {}), tga(2, 1, 16, {1, 2, 3, 4})};
