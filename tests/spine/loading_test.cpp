@@ -1,6 +1,7 @@
 // The loading sequence, the keyboard and the exit sequence, in an offscreen GL context.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,14 @@ const std::string NOT_LOADED = "[LOADING" + std::string(14, '.') + "\nImpossibil
 
 class LoadingTest : public ::testing::Test {
 protected:
+    // Loading runs in an empty directory: no images to load, whatever the test's own directory holds.
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/k3l-loading.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        ASSERT_EQ(chdir(pattern), 0);
+    }
+
     void SetUp() override
     {
         resetFmodRecorder();
@@ -132,12 +141,12 @@ TEST_F(LoadingTest, EscapeEndsTheShowWithStatusZero)
     load();
     EXPECT_EXIT(
         {
-            std::atexit([] { std::fprintf(stderr, "calls:%s", callLog); });
+            std::atexit([] { std::fprintf(stderr, "calls:%s<end>", callLog); });
             clearCallLog();
             onKeyboard(27, 100, 100);
         },
         ::testing::ExitedWithCode(0),
-        "^calls:FMUSIC_StopSong\\(song\\);FMUSIC_FreeSong\\(song\\);FSOUND_Close;ShowCursor\\(TRUE\\);$");
+        "^calls:FMUSIC_StopSong\\(song\\);FMUSIC_FreeSong\\(song\\);FSOUND_Close;ShowCursor\\(TRUE\\);<end>");
 }
 
 TEST_F(LoadingTest, EscapeWithoutAModuleStillEndsCleanly)
@@ -146,12 +155,12 @@ TEST_F(LoadingTest, EscapeWithoutAModuleStillEndsCleanly)
     load();
     EXPECT_EXIT(
         {
-            std::atexit([] { std::fprintf(stderr, "calls:%s", callLog); });
+            std::atexit([] { std::fprintf(stderr, "calls:%s<end>", callLog); });
             clearCallLog();
             onKeyboard(27, 0, 0);
         },
         ::testing::ExitedWithCode(0),
-        "^calls:FMUSIC_StopSong\\(null\\);FMUSIC_FreeSong\\(null\\);FSOUND_Close;ShowCursor\\(TRUE\\);$");
+        "^calls:FMUSIC_StopSong\\(null\\);FMUSIC_FreeSong\\(null\\);FSOUND_Close;ShowCursor\\(TRUE\\);<end>");
 }
 
 TEST_F(LoadingTest, OtherKeysDoNothing)

@@ -51,13 +51,26 @@ protected:
         dir = mkdtemp(pattern);
         slot = TextureImage{};
     }
-    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
+    void TearDown() override
+    {
+        std::free(slot.pixels);
+        std::system(("rm -rf " + dir).c_str());
+    }
+
+    // Empties the slot between loads, releasing what a successful load kept.
+    void clearSlot()
+    {
+        std::free(slot.pixels);
+        slot = TextureImage{};
+    }
 
     std::string write(const std::string& name, const Bytes& bytes)
     {
         const std::string path = dir + "/" + name;
         FILE* file = std::fopen(path.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        if (!bytes.empty()) {
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+        }
         std::fclose(file);
         return path;
     }
@@ -92,7 +105,7 @@ TEST_F(TgaTest, RejectsEveryHeaderItCannotRead)
         Bytes{0, 0, 2, 0, 0},      // header cut short
     };
     for (const Bytes& bytes : rejected) {
-        slot = TextureImage{};
+        clearSlot();
         EXPECT_FALSE(load(bytes));
         expectEmpty();
     }
@@ -100,12 +113,12 @@ TEST_F(TgaTest, RejectsEveryHeaderItCannotRead)
 
 TEST_F(TgaTest, StoresTheSizeOnlyOnceTheImageSpecificationIsAccepted)
 {
-    // Short specification, zero width, zero height, 16 bits: nothing stored.
+    // Image description cut short, zero width, zero height, 16 bits: nothing stored.
     Bytes shortSpec = tga(2, 2, 24, {});
     shortSpec.resize(15);
     const Bytes early[] = {shortSpec, tga(0, 5, 24, {}), tga(5, 0, 32, {}), tga(2, 1, 16, {1, 2, 3, 4})};
     for (const Bytes& bytes : early) {
-        slot = TextureImage{};
+        clearSlot();
         EXPECT_FALSE(load(bytes));
         expectEmpty();
         EXPECT_EQ(slot.width, 0u);
@@ -113,7 +126,7 @@ TEST_F(TgaTest, StoresTheSizeOnlyOnceTheImageSpecificationIsAccepted)
     }
 
     // Pixel data one byte short: the size was stored, but there are no pixels and no texture.
-    slot = TextureImage{};
+    clearSlot();
     EXPECT_FALSE(load(tga(2, 2, 24, Bytes(11, 9))));
     expectEmpty();
     EXPECT_EQ(slot.width, 2u);
@@ -141,7 +154,7 @@ TEST_F(TgaTest, SwapsBlueAndRedOfTrueColourPixels)
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
     EXPECT_EQ(format, GL_RGB);
 
-    slot = TextureImage{};
+    clearSlot();
     ASSERT_TRUE(load(tga(1, 1, 32, {10, 20, 30, 40})));
     EXPECT_EQ(Bytes(slot.pixels, slot.pixels + 4), (Bytes{30, 20, 10, 40}));
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
@@ -165,7 +178,7 @@ TEST_F(TgaTest, IgnoresBytesAfterThePixelsAndTheOrientationBit)
     ASSERT_TRUE(load(padded));
     const Bytes bottomLeft(slot.pixels, slot.pixels + 16);
 
-    slot = TextureImage{};
+    clearSlot();
     ASSERT_TRUE(load(tga(2, 2, 32, pixels, 2, 0x20)));  // top-left origin: rows still taken in file order
     EXPECT_EQ(Bytes(slot.pixels, slot.pixels + 16), bottomLeft);
     EXPECT_EQ(bottomLeft[0], 3);

@@ -309,13 +309,13 @@ TEST_F(ShowTest, QuitRequestEndsTheProcessAtTheNextTickBeforeARedisplay)
     EXPECT_EXIT(
         {
             std::atexit([] {
-                std::fprintf(stderr, "calls:%s tick:%d", callLog, show.tick.load());
+                std::fprintf(stderr, "calls:%s tick:%d<end>", callLog, show.tick.load());
             });
             tickOnce();
             std::fprintf(stderr, "returned");
         },
         ::testing::ExitedWithCode(0),
-        "^calls:FMUSIC_StopSong\\(song\\);FMUSIC_FreeSong\\(song\\);FSOUND_Close;ShowCursor\\(TRUE\\); tick:41$");
+        "^calls:FMUSIC_StopSong\\(song\\);FMUSIC_FreeSong\\(song\\);FSOUND_Close;ShowCursor\\(TRUE\\); tick:41<end>");
     song = nullptr;
 }
 
