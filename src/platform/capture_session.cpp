@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -68,13 +69,14 @@ Tally tally;
 // The RGB copy of a frame for its PNG: sized by startCapture, used by outputFrame.
 std::vector<uint8_t> rgbScratch;
 
-// Set by the signal handler, read by the loop and the encoder's pumps.
-volatile sig_atomic_t interruptSignal = 0;
+// Set by the signal handler, read by the main loop and the thread that feeds the encoder.
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 // Records an interrupt or termination request.
 void onSignal(int)
 {
-    interruptSignal = 1;
+    interruptSignal.store(1);
 }
 
 // FNV-1a over a run of bytes, continuing from `hash`.
@@ -374,7 +376,7 @@ void outputAudio(const float* frames, int count)
 
 void failCapture(const std::string& message)
 {
-    say(interruptSignal != 0 ? std::string("interrupted") : message);
+    say(interruptSignal.load() != 0 ? std::string("interrupted") : message);
     state = State::Finished;
     if (encoderStarted) {
         abortVideoWriter();
@@ -407,5 +409,5 @@ void failCapture(const std::string& message)
 
 bool captureInterrupted()
 {
-    return interruptSignal != 0;
+    return interruptSignal.load() != 0;
 }

@@ -125,6 +125,7 @@ int64_t videoFrameCount(int64_t index, int fps)
 
 }  // namespace
 
+// Starts the capture with the command line: options, output files, encoder.
 void glutInit(int* argc, char** argv)
 {
     startCapture(*argc, argv);
@@ -132,12 +133,17 @@ void glutInit(int* argc, char** argv)
     *argc = 1;
 }
 
+// The offscreen buffer is single, RGBA and the capture's size: display mode, window size
+// and position have nothing to set.
 void glutInitDisplayMode(unsigned int) {}
 
+// See glutInitDisplayMode.
 void glutInitWindowSize(int, int) {}
 
+// See glutInitDisplayMode.
 void glutInitWindowPosition(int, int) {}
 
+// The show's window: the offscreen context at the capture's size.
 int createPointerWindow(const char*)
 {
     const CaptureOptions& options = captureOptions();
@@ -151,32 +157,38 @@ int createPointerWindow(const char*)
     return windowId;
 }
 
+// Keeps the pointer's display count, as the live show does; there is no pointer to show.
 int ShowCursor(bool visible)
 {
     pointerCount += visible ? 1 : -1;
     return pointerCount;
 }
 
+// Registers the display handler.
 void glutDisplayFunc(void (*handler)())
 {
     displayHandler = handler;
 }
 
+// Registers the keyboard handler.
 void glutKeyboardFunc(void (*handler)(unsigned char, int, int))
 {
     keyboardHandler = handler;
 }
 
+// Registers the idle handler.
 void glutIdleFunc(void (*handler)())
 {
     idleHandler = handler;
 }
 
+// Asks the main loop to draw once more.
 void glutPostRedisplay()
 {
     redisplayRequested = true;
 }
 
+// Marks the end of a picture: the colour buffer holds a new frame.
 void glutSwapBuffers()
 {
     ++framesSwapped;
@@ -185,6 +197,7 @@ void glutSwapBuffers()
 // The colour buffer already fills the picture: the canvas stretches over all of it.
 void glutFullScreen() {}
 
+// Runs the show in virtual time until it exits (see the top of this file).
 void glutMainLoop()
 {
     if (!songPlaying()) {

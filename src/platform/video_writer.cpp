@@ -216,10 +216,11 @@ void feedFrames()
             return;
         }
         const int slot = queue.entries[queue.first];
+        const bool failed = queue.failed;
         hold.unlock();
         std::string error;
-        const bool written = !queue.failed &&
-                             writeAll(videoEncoder, queue.slots[slot].pixels.data(), frameBytes, "video", error);
+        const bool written =
+            !failed && writeAll(videoEncoder, queue.slots[slot].pixels.data(), frameBytes, "video", error);
         hold.lock();
         if (!written && !queue.failed) {
             queue.failed = true;
