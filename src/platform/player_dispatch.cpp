@@ -1,0 +1,168 @@
+#include "platform/player_dispatch.h"
+
+#include <pthread.h>
+#include <semaphore.h>
+
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <mutex>
+
+namespace {
+
+constexpr uint32_t QUEUE_CAPACITY = 4096;  // events; a power of two
+constexpr int64_t NS_PER_SECOND = 1000000000;
+
+// The queue: written by the renderer at `tail`, read by the dispatcher at `head`.
+PendingEvent queue[QUEUE_CAPACITY];
+// Next slot the renderer fills: written by the renderer (release), read by the dispatcher (acquire).
+std::atomic<uint32_t> queueTail{0};
+// Next slot the dispatcher reads: written by the dispatcher (release), read by the renderer (acquire).
+std::atomic<uint32_t> queueHead{0};
+// Events the full queue refused: written by the renderer, read by tools.
+std::atomic<int64_t> queueDropped{0};
+
+// Playback generation: advanced by the main thread, read by the renderer and the dispatcher.
+std::atomic<uint32_t> generation{0};
+// Held by the dispatcher while it calls a handler; taken by waitForHandlers on the main thread.
+std::mutex handlerLock;
+// Whether this thread is inside a handler call: the dispatcher's own copy is the only one set.
+thread_local bool insideHandler = false;
+
+// Posted for every batch of queued events and to stop: the renderer and the main thread post, the dispatcher waits.
+sem_t wake;
+// Whether `wake` was initialised: main thread only.
+bool wakeReady = false;
+// The dispatcher thread: written by start and stop on the main thread.
+pthread_t dispatcherThread;
+// Whether the dispatcher thread exists: main thread only.
+bool dispatcherStarted = false;
+// Tells the dispatcher to end: written by stopDispatcher, read by the dispatcher.
+std::atomic<bool> dispatcherQuit{false};
+
+// Sleeps until `due` on the monotonic clock or until woken, whichever comes first.
+void waitUntil(int64_t due)
+{
+    timespec until;
+    until.tv_sec = static_cast<time_t>(due / NS_PER_SECOND);
+    until.tv_nsec = static_cast<long>(due % NS_PER_SECOND);
+    while (sem_clockwait(&wake, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
+    }
+}
+
+// Calls the event's handler unless its playback was stopped meanwhile.
+void deliver(const PendingEvent& event)
+{
+    std::lock_guard<std::mutex> hold(handlerLock);
+    if (event.generation == generation.load() && event.callback != nullptr) {
+        insideHandler = true;
+        event.callback(event.module, event.parameter);
+        insideHandler = false;
+    }
+}
+
+// The dispatcher thread: hands each queued event to its handler when it falls due, in queue order.
+void* runDispatcher(void*)
+{
+    pthread_setname_np(pthread_self(), "k3l-zxx");
+    while (!dispatcherQuit.load()) {
+        const uint32_t head = queueHead.load(std::memory_order_relaxed);
+        if (head == queueTail.load(std::memory_order_acquire)) {
+            while (sem_wait(&wake) != 0 && errno == EINTR) {
+            }
+            continue;
+        }
+        const PendingEvent& event = queue[head % QUEUE_CAPACITY];
+        if (event.generation == generation.load()) {
+            if (monotonicNs() < event.due) {
+                waitUntil(event.due);  // a new batch or a stop wakes it early: look again
+                continue;
+            }
+            deliver(event);
+        }
+        queueHead.store(head + 1, std::memory_order_release);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int64_t monotonicNs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * NS_PER_SECOND + now.tv_nsec;
+}
+
+bool startDispatcher()
+{
+    if (dispatcherStarted) {
+        return true;
+    }
+    if (!wakeReady) {
+        sem_init(&wake, 0, 0);
+        wakeReady = true;
+    }
+    queueHead.store(queueTail.load());
+    dispatcherQuit.store(false);
+    dispatcherStarted = pthread_create(&dispatcherThread, nullptr, runDispatcher, nullptr) == 0;
+    return dispatcherStarted;
+}
+
+void stopDispatcher()
+{
+    if (!dispatcherStarted) {
+        return;
+    }
+    dispatcherStarted = false;
+    dispatcherQuit.store(true);
+    sem_post(&wake);
+    if (pthread_equal(pthread_self(), dispatcherThread)) {
+        pthread_detach(dispatcherThread);  // its loop ends when the running handler returns
+        return;
+    }
+    pthread_join(dispatcherThread, nullptr);
+    queueHead.store(queueTail.load());
+}
+
+bool queueEvent(const PendingEvent& event)
+{
+    const uint32_t tail = queueTail.load(std::memory_order_relaxed);
+    if (tail - queueHead.load(std::memory_order_acquire) >= QUEUE_CAPACITY) {
+        queueDropped.fetch_add(1);
+        return false;
+    }
+    queue[tail % QUEUE_CAPACITY] = event;
+    queueTail.store(tail + 1, std::memory_order_release);
+    return true;
+}
+
+void wakeDispatcher()
+{
+    if (wakeReady) {
+        sem_post(&wake);
+    }
+}
+
+uint32_t playbackGeneration()
+{
+    return generation.load();
+}
+
+void advancePlaybackGeneration()
+{
+    generation.fetch_add(1);
+}
+
+void waitForHandlers()
+{
+    if (insideHandler) {
+        return;
+    }
+    std::lock_guard<std::mutex> hold(handlerLock);
+}
+
+int64_t droppedQueueEvents()
+{
+    return queueDropped.load();
+}
