@@ -178,13 +178,23 @@ int64_t heardNs(const MonitorRecording& recording, int64_t frame)
 std::vector<int64_t> findOnsets(const MonitorRecording& recording, float threshold, int quietFrames)
 {
     std::vector<int64_t> onsets;
+    const float faint = threshold / 10;
     int quiet = 0;
+    int64_t start = -1;  // where the sound being looked at rose above `faint` after a quiet stretch
     for (size_t i = 0; i < recording.frames.size(); ++i) {
         const float level = std::fabs(recording.frames[i]);
-        if (level > threshold && quiet >= quietFrames) {
-            onsets.push_back(static_cast<int64_t>(i));
+        if (level < faint) {
+            ++quiet;
+            continue;
         }
-        quiet = level < threshold / 10 ? quiet + 1 : 0;
+        if (quiet >= quietFrames) {
+            start = static_cast<int64_t>(i);
+        }
+        quiet = 0;
+        if (start >= 0 && level > threshold) {
+            onsets.push_back(start);
+            start = -1;
+        }
     }
     return onsets;
 }

@@ -32,7 +32,8 @@ MonitorRecording stopMonitorRecording();
 // When a recorded frame was heard, in monotonic nanoseconds.
 int64_t heardNs(const MonitorRecording& recording, int64_t frame);
 
-// Frames where a sound starts: above `threshold` after at least `quietFrames` frames below `threshold` / 10.
+// Frames where a sound starts: the first frame above `threshold` / 10 after at least
+// `quietFrames` frames below it, of a sound that then rises above `threshold`.
 std::vector<int64_t> findOnsets(const MonitorRecording& recording, float threshold, int quietFrames);
 
 // The largest absolute value among frames [from, to).
