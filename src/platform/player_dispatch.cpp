@@ -1,6 +1,7 @@
 #include "platform/player_dispatch.h"
 
 #include <pthread.h>
+#include <sched.h>
 #include <semaphore.h>
 
 #include <atomic>
@@ -65,6 +66,7 @@ void deliver(const PendingEvent& event)
 void* runDispatcher(void*)
 {
     pthread_setname_np(pthread_self(), "k3l-zxx");
+    useRealTimeScheduling();
     while (!dispatcherQuit.load()) {
         const uint32_t head = queueHead.load(std::memory_order_relaxed);
         if (head == queueTail.load(std::memory_order_acquire)) {
@@ -92,6 +94,13 @@ int64_t monotonicNs()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<int64_t>(now.tv_sec) * NS_PER_SECOND + now.tv_nsec;
+}
+
+void useRealTimeScheduling()
+{
+    sched_param priority{};
+    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
 }
 
 bool startDispatcher()

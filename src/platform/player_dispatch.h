@@ -20,6 +20,11 @@ struct PendingEvent {
 // Nanoseconds on the monotonic clock (the clock of every due time).
 int64_t monotonicNs();
 
+// Puts the calling thread under real-time scheduling, at the lowest real-time
+// priority, where the system allows it (else it stays as it is): the player's
+// threads then wake on time on a machine whose cores are all busy.
+void useRealTimeScheduling();
+
 // Starts the dispatcher thread with an empty queue; false if it cannot be started.
 bool startDispatcher();
 

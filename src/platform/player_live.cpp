@@ -268,6 +268,7 @@ void silentWait(int64_t wakeNs)
 void* runSilentOutput(void*)
 {
     pthread_setname_np(pthread_self(), "k3l-silent");
+    useRealTimeScheduling();
     while (!silentQuit.load()) {
         int64_t wakeNs = -1;
         {
