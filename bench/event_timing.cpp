@@ -7,8 +7,11 @@
 // silent output (--silent, or no sound server) against its row's time since
 // PlaySong, computed from the song's tempo and speed.
 //
-//   event_timing [--silent] [--minutes N]
+// --busy N keeps N more threads spinning meanwhile, as a busy show does.
+//
+//   event_timing [--silent] [--minutes N] [--busy N]
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -98,13 +101,16 @@ int main(int argc, char** argv)
 {
     bool silent = false;
     double minutes = 3.0;
+    int busy = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--silent") == 0) {
             silent = true;
         } else if (std::strcmp(argv[i], "--minutes") == 0 && i + 1 < argc) {
             minutes = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--busy") == 0 && i + 1 < argc) {
+            busy = std::atoi(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: event_timing [--silent] [--minutes N]\n");
+            std::fprintf(stderr, "usage: event_timing [--silent] [--minutes N] [--busy N]\n");
             return 2;
         }
     }
@@ -121,6 +127,16 @@ int main(int argc, char** argv)
     const double songSeconds = static_cast<double>(eventFrames.back()) / TEST_RATE + 1.0;
     std::printf("song: %zu patterns, %.1f s, %zu events\n", song.patterns.size(), songSeconds, eventFrames.size());
 
+    std::atomic<bool> spinning{true};
+    std::vector<std::thread> spinners;
+    for (int i = 0; i < busy; ++i) {
+        spinners.emplace_back([&spinning] {
+            volatile uint64_t turns = 0;
+            while (spinning.load(std::memory_order_relaxed)) {
+                turns = turns + 1;
+            }
+        });
+    }
     FSOUND_Init(TEST_RATE, 32, 0);
     const bool device = playerOutput() == PLAYER_OUTPUT_DEVICE;
     std::printf("output: %s", device ? "audio device" : "silent");
@@ -147,13 +163,18 @@ int main(int argc, char** argv)
     const MonitorRecording recording = device ? stopMonitorRecording() : MonitorRecording{};
     FMUSIC_FreeSong(module);
     FSOUND_Close();
+    spinning.store(false);
+    for (std::thread& spinner : spinners) {
+        spinner.join();
+    }
 
     const std::vector<Arrival> got = arrivals();
     int outOfOrder = 0;
     for (size_t i = 0; i < got.size(); ++i) {
         outOfOrder += got[i].parameter != static_cast<int>(i % 256) ? 1 : 0;
     }
-    std::printf("arrived: %zu of %zu, out of order: %d\n", got.size(), eventFrames.size(), outOfOrder);
+    std::printf("arrived: %zu of %zu, out of order: %d; song played in %.1f s\n", got.size(), eventFrames.size(),
+                outOfOrder, got.empty() ? 0.0 : (got.back().ns - start) / 1e9);
 
     std::vector<double> errors;
     int unmatched = 0;
