@@ -90,6 +90,7 @@ void report(const char* what, std::vector<double> errors, int unmatched)
                 errors.back(), within5, 100.0 * within5 / errors.size(), unmatched);
 }
 
+// Sleeps the calling thread.
 void sleepMs(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr uint32_t QUEUE_CAPACITY = 4096;  // events; a power of two
-constexpr int64_t NS_PER_SECOND = 1000000000;
+constexpr int64_t NS_PER_SECOND = 1000000000;  // nanoseconds in a second
 
 // The queue: written by the renderer at `tail`, read by the dispatcher at `head`.
 PendingEvent queue[QUEUE_CAPACITY];

@@ -45,7 +45,7 @@ constexpr int64_t STEADY_NS = 40000000;       // nanoseconds of agreeing buffers
 constexpr int SILENT_BUFFER_FRAMES = 256;     // frames rendered at a time by the silent output
 constexpr int SILENT_LOOKAHEAD_FRAMES = 512;  // frames the silent output renders ahead of the clock
 constexpr int EVENTS_PER_BUFFER = 1024;       // events one rendered buffer may carry
-constexpr int64_t NS_PER_SECOND = 1000000000;
+constexpr int64_t NS_PER_SECOND = 1000000000;  // nanoseconds in a second
 
 // Serialises rendering with Play and Stop: the output thread holds it while it renders, the main thread while it switches songs.
 std::mutex renderLock;
@@ -78,7 +78,7 @@ struct DevicePace {
 // The device callback's pace: its thread's alone while the stream runs.
 DevicePace devicePace;
 
-// The silent output's thread: written by the main thread.
+// The silent output's thread: written and joined by the main thread.
 pthread_t silentThread;
 // Whether the silent output's thread exists: main thread only.
 bool silentStarted = false;

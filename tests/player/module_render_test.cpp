@@ -43,6 +43,7 @@ std::vector<Found> renderAll(ModuleRender& module, int64_t total, int buffer, st
     return found;
 }
 
+// Loads a copy of the bytes.
 bool load(ModuleRender& module, const std::vector<uint8_t>& bytes, bool loop = true)
 {
     std::vector<uint8_t> copy = bytes;

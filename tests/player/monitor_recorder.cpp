@@ -22,7 +22,7 @@ namespace {
 constexpr size_t PIPE_READ = 16384;     // bytes per read from parec
 constexpr int64_t FIT_WINDOW = 22050;   // frames per window of the lower envelope
 constexpr double OUTLIER_NS = 1.0e6;    // nanoseconds below the fitted line that drop a window
-constexpr double NS_PER_SECOND = 1.0e9;
+constexpr double NS_PER_SECOND = 1.0e9;  // nanoseconds in a second
 
 // parec's process id, 0 when not recording: the test thread's.
 pid_t recorderPid = 0;
@@ -33,6 +33,7 @@ std::thread reader;
 // What the reader collected: the reader's until joined.
 MonitorRecording collected;
 
+// Nanoseconds on the monotonic clock.
 int64_t nowNs()
 {
     timespec now;

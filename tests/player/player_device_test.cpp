@@ -24,6 +24,7 @@ constexpr float SOUND = 0.05f;              // a level that only a click reaches
 constexpr float SILENCE = 0.005f;           // a level nothing in a silent stretch reaches
 constexpr int QUIET_FRAMES = 441;           // 10 ms of quiet before an onset
 
+// Sleeps the calling thread.
 void sleepMs(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -103,7 +104,7 @@ TEST(DevicePlayer, PlaysTheSongAndEventsArriveWhenTheirRowsAreHeard)
     const int64_t first = eventFrames.front();
     const int64_t stopped = frameAt(recording, stoppedNs);
     const auto heard = std::count_if(onsets.begin(), onsets.end(),
-                                     [&](int64_t onset) { return onset > first - BOUND_FRAMES && onset < stopped; });
+                                     [&](int64_t onset) { return onset > first - BOUND_FRAMES && onset < stopped + BOUND_FRAMES; });
     EXPECT_EQ(static_cast<size_t>(heard), got.size());
     EXPECT_LT(peakBetween(recording, 0, first - BOUND_FRAMES), SILENCE);
     EXPECT_LT(peakBetween(recording, eventFrames[7] + 2 * ROW_FRAMES, eventFrames[8] - BOUND_FRAMES), SILENCE);

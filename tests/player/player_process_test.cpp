@@ -26,6 +26,7 @@ namespace {
 
 constexpr int TIMEOUT_MS = 10000;  // milliseconds a probe may take before it counts as hung
 
+// How a probe run ended.
 struct Outcome {
     bool finished = false;  // false: killed after TIMEOUT_MS
     int status = -1;        // exit status
@@ -33,6 +34,7 @@ struct Outcome {
     std::string err;        // what it printed to stderr
 };
 
+// The whole content of a file.
 std::string slurp(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);

@@ -18,6 +18,7 @@ namespace {
 constexpr int64_t ROW_NS = 50000000;  // a row at speed 3, tempo 150: 2205 frames, exactly 50 ms
 constexpr int64_t BOUND_NS = 40000000;  // how far an arrival may stray from its row's time in these tests
 
+// Sleeps the calling thread.
 void sleepMs(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
