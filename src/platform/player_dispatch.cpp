@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <ctime>
 #include <mutex>
 
@@ -38,8 +39,9 @@ bool wakeReady = false;
 pthread_t dispatcherThread;
 // Whether the dispatcher thread exists: main thread only.
 bool dispatcherStarted = false;
-// Tells the dispatcher to end: written by stopDispatcher, read by the dispatcher.
-std::atomic<bool> dispatcherQuit{false};
+// Advanced by every start and stop, so that a dispatcher runs only while it holds the epoch it was started
+// with: written by the main thread, read by the dispatchers (one stopped from inside a handler may still be returning).
+std::atomic<uint32_t> dispatcherEpoch{0};
 
 // Sleeps until `due` on the monotonic clock or until woken, whichever comes first.
 void waitUntil(int64_t due)
@@ -63,11 +65,12 @@ void deliver(const PendingEvent& event)
 }
 
 // The dispatcher thread: hands each queued event to its handler when it falls due, in queue order.
-void* runDispatcher(void*)
+void* runDispatcher(void* startedEpoch)
 {
+    const uint32_t epoch = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(startedEpoch));
     pthread_setname_np(pthread_self(), "k3l-zxx");
     useRealTimeScheduling();
-    while (!dispatcherQuit.load()) {
+    while (dispatcherEpoch.load() == epoch) {
         const uint32_t head = queueHead.load(std::memory_order_relaxed);
         if (head == queueTail.load(std::memory_order_acquire)) {
             while (sem_wait(&wake) != 0 && errno == EINTR) {
@@ -81,6 +84,9 @@ void* runDispatcher(void*)
                 continue;
             }
             deliver(event);
+            if (dispatcherEpoch.load() != epoch) {
+                break;  // stopped from inside the handler: the queue may already be another dispatcher's
+            }
         }
         queueHead.store(head + 1, std::memory_order_release);
     }
@@ -113,8 +119,9 @@ bool startDispatcher()
         wakeReady = true;
     }
     queueHead.store(queueTail.load());
-    dispatcherQuit.store(false);
-    dispatcherStarted = pthread_create(&dispatcherThread, nullptr, runDispatcher, nullptr) == 0;
+    const uint32_t epoch = dispatcherEpoch.fetch_add(1) + 1;
+    dispatcherStarted = pthread_create(&dispatcherThread, nullptr, runDispatcher,
+                                       reinterpret_cast<void*>(static_cast<uintptr_t>(epoch))) == 0;
     return dispatcherStarted;
 }
 
@@ -124,7 +131,7 @@ void stopDispatcher()
         return;
     }
     dispatcherStarted = false;
-    dispatcherQuit.store(true);
+    dispatcherEpoch.fetch_add(1);
     sem_post(&wake);
     if (pthread_equal(pthread_self(), dispatcherThread)) {
         pthread_detach(dispatcherThread);  // its loop ends when the running handler returns

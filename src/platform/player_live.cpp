@@ -95,10 +95,18 @@ int64_t silentFramesOut = 0;
 // The silent output's scratch buffer: the silent thread's, under renderLock.
 float silentBuffer[SILENT_BUFFER_FRAMES * MODULE_CHANNELS];
 
-// Nanoseconds that `frames` frames last at the mixing rate.
+// Nanoseconds that `frames` frames last at the mixing rate (exact, and without overflow for centuries).
 int64_t framesToNs(int64_t frames)
 {
-    return frames * NS_PER_SECOND / mixRate.load();
+    const int64_t rate = mixRate.load();
+    return frames / rate * NS_PER_SECOND + frames % rate * NS_PER_SECOND / rate;
+}
+
+// Whole frames played at the mixing rate in `ns` nanoseconds.
+int64_t nsToFrames(int64_t ns)
+{
+    const int64_t rate = mixRate.load();
+    return ns / NS_PER_SECOND * rate + ns % NS_PER_SECOND * rate / NS_PER_SECOND;
 }
 
 // Whether a handle names a song loaded and not yet freed.
@@ -275,7 +283,7 @@ void* runSilentOutput(void*)
             std::lock_guard<std::mutex> hold(renderLock);
             if (playingSong != nullptr) {
                 const int64_t elapsed = monotonicNs() - songStartNs;
-                const int64_t wanted = elapsed * mixRate.load() / NS_PER_SECOND + SILENT_LOOKAHEAD_FRAMES;
+                const int64_t wanted = nsToFrames(elapsed) + SILENT_LOOKAHEAD_FRAMES;
                 while (silentFramesOut < wanted) {
                     renderSong(silentBuffer, SILENT_BUFFER_FRAMES, songStartNs + framesToNs(silentFramesOut));
                     silentFramesOut += SILENT_BUFFER_FRAMES;

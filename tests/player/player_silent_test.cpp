@@ -214,3 +214,51 @@ TEST_F(SilentPlayer, CallsInAnyOrderAreSafe)
     ASSERT_EQ(arrivals().size(), 1u);
     EXPECT_NEAR(static_cast<double>(arrivals()[0].ns - third), ROW_NS, BOUND_NS);
 }
+
+// A handler may call the player: stop its song, or close and restart the sound
+// system (the dispatcher it runs on then ends and another takes over the queue).
+TEST_F(SilentPlayer, HandlersMayCallThePlayer)
+{
+    static FMUSIC_MODULE* song = nullptr;
+    song = FMUSIC_LoadSong(songPath.c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_SetZxxCallback(song, [](FMUSIC_MODULE* module, unsigned char parameter) {
+        noteArrival(module, parameter);
+        FMUSIC_StopSong(module);
+    });
+    FMUSIC_PlaySong(song);
+    sleepMs(400);
+    ASSERT_EQ(arrivals().size(), 1u) << "row 4's events were queued when the handler stopped the song";
+
+    static std::atomic<int> restarts{0};
+    restarts.store(0);
+    FMUSIC_SetZxxCallback(song, [](FMUSIC_MODULE* module, unsigned char parameter) {
+        noteArrival(module, parameter);
+        if (parameter == 0x01 && restarts.load() < 3) {
+            restarts.fetch_add(1);
+            FSOUND_Close();
+            FSOUND_Init(44100, 32, 0);
+            FMUSIC_PlaySong(module);
+        }
+    });
+    clearArrivals();
+    FMUSIC_PlaySong(song);
+    sleepMs(900);  // three restarts at row 1, then the song up to row 15 at most: Z01 comes again only at row 19
+    FMUSIC_StopSong(song);
+    const std::vector<Arrival> got = arrivals();
+    const std::vector<int> expected = {0x01, 0x01, 0x01, 0x01, 0x40, 0x41, 0x42, 0x43};
+    ASSERT_GE(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_FALSE(got[i].onCallerThread);
+        if (i < expected.size()) {
+            EXPECT_EQ(got[i].parameter, expected[i]) << "event " << i;
+        } else {
+            EXPECT_NE(got[i].parameter, 0x01) << "event " << i << ": delivered twice?";
+        }
+        if (i > 0) {
+            EXPECT_GE(got[i].ns, got[i - 1].ns);
+        }
+    }
+    EXPECT_EQ(playerOutput(), PLAYER_OUTPUT_SILENT);
+    FMUSIC_FreeSong(song);
+}
