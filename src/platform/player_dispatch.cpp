@@ -31,13 +31,15 @@ std::mutex handlerLock;
 // Whether this thread is inside a handler call: the dispatcher's own copy is the only one set.
 thread_local bool insideHandler = false;
 
-// Posted for every batch of queued events and to stop: the renderer and the main thread post, the dispatcher waits.
+// Posted for every batch of queued events and to stop: the renderer and the stopping call post, the dispatcher waits.
 sem_t wake;
-// Whether `wake` was initialised: main thread only.
-bool wakeReady = false;
-// The dispatcher thread: written by start and stop on the main thread.
+// Whether `wake` was initialised: written under dispatcherStateLock before any thread posts, read by the renderer.
+std::atomic<bool> wakeReady{false};
+// Guards starting and stopping the dispatcher, which the main thread or a handler may do.
+std::mutex dispatcherStateLock;
+// The dispatcher thread: under dispatcherStateLock.
 pthread_t dispatcherThread;
-// Whether the dispatcher thread exists: main thread only.
+// Whether the dispatcher thread exists: under dispatcherStateLock.
 bool dispatcherStarted = false;
 // Advanced by every start and stop, so that a dispatcher runs only while it holds the epoch it was started
 // with: written by the main thread, read by the dispatchers (one stopped from inside a handler may still be returning).
@@ -53,11 +55,11 @@ void waitUntil(int64_t due)
     }
 }
 
-// Calls the event's handler unless its playback was stopped meanwhile.
-void deliver(const PendingEvent& event)
+// Calls the event's handler unless its playback, or this dispatcher (of `epoch`), was stopped meanwhile.
+void deliver(const PendingEvent& event, uint32_t epoch)
 {
     std::lock_guard<std::mutex> hold(handlerLock);
-    if (event.generation == generation.load() && event.callback != nullptr) {
+    if (event.generation == generation.load() && dispatcherEpoch.load() == epoch && event.callback != nullptr) {
         insideHandler = true;
         event.callback(event.module, event.parameter);
         insideHandler = false;
@@ -83,7 +85,7 @@ void* runDispatcher(void* startedEpoch)
                 waitUntil(event.due);  // a new batch or a stop wakes it early: look again
                 continue;
             }
-            deliver(event);
+            deliver(event, epoch);
             if (dispatcherEpoch.load() != epoch) {
                 break;  // stopped from inside the handler: the queue may already be another dispatcher's
             }
@@ -111,12 +113,13 @@ void useRealTimeScheduling()
 
 bool startDispatcher()
 {
+    std::lock_guard<std::mutex> hold(dispatcherStateLock);
     if (dispatcherStarted) {
         return true;
     }
-    if (!wakeReady) {
+    if (!wakeReady.load()) {
         sem_init(&wake, 0, 0);
-        wakeReady = true;
+        wakeReady.store(true);
     }
     queueHead.store(queueTail.load());
     const uint32_t epoch = dispatcherEpoch.fetch_add(1) + 1;
@@ -127,18 +130,22 @@ bool startDispatcher()
 
 void stopDispatcher()
 {
-    if (!dispatcherStarted) {
-        return;
+    pthread_t thread;
+    {
+        std::lock_guard<std::mutex> hold(dispatcherStateLock);
+        if (!dispatcherStarted) {
+            return;
+        }
+        dispatcherStarted = false;
+        dispatcherEpoch.fetch_add(1);
+        thread = dispatcherThread;
     }
-    dispatcherStarted = false;
-    dispatcherEpoch.fetch_add(1);
     sem_post(&wake);
-    if (pthread_equal(pthread_self(), dispatcherThread)) {
-        pthread_detach(dispatcherThread);  // its loop ends when the running handler returns
+    if (pthread_equal(pthread_self(), thread)) {
+        pthread_detach(thread);  // its loop ends when the running handler returns
         return;
     }
-    pthread_join(dispatcherThread, nullptr);
-    queueHead.store(queueTail.load());
+    pthread_join(thread, nullptr);
 }
 
 bool queueEvent(const PendingEvent& event)
@@ -155,7 +162,7 @@ bool queueEvent(const PendingEvent& event)
 
 void wakeDispatcher()
 {
-    if (wakeReady) {
+    if (wakeReady.load()) {
         sem_post(&wake);
     }
 }

@@ -3,9 +3,10 @@
 // consumed in silence in real time. Zxx events reach the song's handler on the
 // dispatcher thread when their row is heard (player_dispatch.h).
 //
-// Threads: the main thread makes the calls; the output thread (PortAudio's
-// callback thread, or the silent output's own) renders the playing song under
-// renderLock and queues its events; the dispatcher calls the handlers.
+// Threads: the main thread makes the calls, and so may a handler; the output
+// thread (PortAudio's callback thread, or the silent output's own) renders the
+// playing song under renderLock and queues its events; the dispatcher calls the
+// handlers.
 #include "platform/fmod.h"
 
 #include <alsa/asoundlib.h>
@@ -28,9 +29,9 @@
 #include "platform/player_live.h"
 
 struct FMUSIC_MODULE {
-    ModuleRender render;  // the main thread's while stopped, the output thread's (under renderLock) while playing
+    ModuleRender render;  // under renderLock once played; before, the loading call's
     std::atomic<FMUSIC_CALLBACK> callback{nullptr};  // written by FMUSIC_SetZxxCallback, read by the output thread
-    bool atStart = true;  // whether the decoder has not played yet: main thread only
+    bool atStart = true;  // whether the decoder has not played yet: under renderLock
 };
 
 namespace {
@@ -47,27 +48,29 @@ constexpr int SILENT_LOOKAHEAD_FRAMES = 512;  // frames the silent output render
 constexpr int EVENTS_PER_BUFFER = 1024;       // events one rendered buffer may carry
 constexpr int64_t NS_PER_SECOND = 1000000000;  // nanoseconds in a second
 
-// Serialises rendering with Play and Stop: the output thread holds it while it renders, the main thread while it switches songs.
+// Serialises the calls of fmod.h, which the main thread and handlers may make; never held while waiting for a handler.
+std::mutex callLock;
+// Serialises rendering with Play and Stop: the output thread holds it while it renders, a call while it switches songs.
 std::mutex renderLock;
-// The song being rendered, or null: written by the main thread under renderLock, read by the output thread under it.
+// The song being rendered, or null: written by Play and Stop, read by the output thread, under renderLock.
 FMUSIC_MODULE* playingSong = nullptr;
 // The events of one rendered buffer: the output thread's, under renderLock.
 ModuleEvent bufferEvents[EVENTS_PER_BUFFER];
 
 // The output in use: written by FSOUND_Init and FSOUND_Close, read by every call and by tools.
 std::atomic<PlayerOutput> output{PLAYER_OUTPUT_NONE};
-// The mixing rate in Hz: written by FSOUND_Init, read by the main thread and the output thread.
+// The mixing rate in Hz: written by FSOUND_Init, read by the calls and the output thread.
 std::atomic<int> mixRate{DEFAULT_RATE};
-// Every song loaded and not yet freed: main thread only.
+// Every song loaded and not yet freed: read and written under callLock.
 std::vector<FMUSIC_MODULE*> loadedSongs;
-// Whether the exit handler is registered: main thread only.
+// Whether the exit handler is registered: under callLock.
 bool exitHandlerRegistered = false;
 
-// The device stream, or null: written by the main thread while no callback runs.
+// The device stream, or null: under callLock, written while no callback runs.
 PaStream* deviceStream = nullptr;
-// The stream's latency as opened, in seconds: written by the main thread before the stream starts, read by its callback and tools.
+// The stream's latency as opened, in seconds: written by FSOUND_Init before the stream starts, read by its callback and tools.
 std::atomic<double> deviceLatency{0.0};
-// The device callback's own bookkeeping, reset by the main thread before the stream starts.
+// The device callback's own bookkeeping, reset by FSOUND_Init before the stream starts.
 struct DevicePace {
     int64_t framesWritten = 0;  // frames handed to the device since the stream started
     int64_t lastOrigin = 0;     // nanoseconds: when the stream's first frame is heard, as the last buffer saw it
@@ -78,15 +81,15 @@ struct DevicePace {
 // The device callback's pace: its thread's alone while the stream runs.
 DevicePace devicePace;
 
-// The silent output's thread: written and joined by the main thread.
+// The silent output's thread: started and joined under callLock.
 pthread_t silentThread;
-// Whether the silent output's thread exists: main thread only.
+// Whether the silent output's thread exists: under callLock.
 bool silentStarted = false;
-// Tells the silent output to end: written by the main thread, read by the silent thread.
+// Tells the silent output to end: written under callLock, read by the silent thread.
 std::atomic<bool> silentQuit{false};
-// Posted when a song starts and to stop: the main thread posts, the silent thread waits.
+// Posted when a song starts and to stop: posted under callLock, the silent thread waits.
 sem_t silentWake;
-// Whether silentWake was initialised: main thread only.
+// Whether silentWake was initialised: under callLock.
 bool silentWakeReady = false;
 // When the playing song started, nanoseconds: written by FMUSIC_PlaySong under renderLock, read by the silent thread under it.
 int64_t songStartNs = 0;
@@ -109,7 +112,7 @@ int64_t nsToFrames(int64_t ns)
     return ns / NS_PER_SECOND * rate + ns % NS_PER_SECOND * rate / NS_PER_SECOND;
 }
 
-// Whether a handle names a song loaded and not yet freed.
+// Whether a handle names a song loaded and not yet freed. Caller holds callLock.
 bool isLoaded(const FMUSIC_MODULE* module)
 {
     return module != nullptr && std::find(loadedSongs.begin(), loadedSongs.end(), module) != loadedSongs.end();
@@ -320,6 +323,25 @@ void stopSilentOutput()
     pthread_join(silentThread, nullptr);
 }
 
+// Stops the given song (any song if null) if it plays: it renders no more, its queued
+// events are dropped, and once a handler still running has returned (unless this is
+// called from inside one) no handler of it runs again. Caller holds no lock.
+void stopSong(FMUSIC_MODULE* module)
+{
+    bool stopped = false;
+    {
+        std::lock_guard<std::mutex> hold(renderLock);
+        if (playingSong != nullptr && (module == nullptr || playingSong == module)) {
+            playingSong = nullptr;
+            advancePlaybackGeneration();
+            stopped = true;
+        }
+    }
+    if (stopped) {
+        waitForHandlers();
+    }
+}
+
 // Registered with atexit by FSOUND_Init: however the process ends, the audio
 // threads stop before the libraries and globals they use go away.
 void closeAtExit()
@@ -341,6 +363,7 @@ double playerDeviceLatencyMs()
 
 signed char FSOUND_Init(int mixrate, int, unsigned int)
 {
+    std::lock_guard<std::mutex> hold(callLock);
     if (output.load() != PLAYER_OUTPUT_NONE) {
         return 1;
     }
@@ -361,19 +384,20 @@ signed char FSOUND_Init(int mixrate, int, unsigned int)
 
 void FSOUND_Close()
 {
-    if (output.load() == PLAYER_OUTPUT_NONE) {
-        return;
-    }
-    FMUSIC_MODULE* playing = nullptr;
     {
-        std::lock_guard<std::mutex> hold(renderLock);
-        playing = playingSong;
+        std::lock_guard<std::mutex> hold(callLock);
+        if (output.load() == PLAYER_OUTPUT_NONE) {
+            return;
+        }
     }
-    FMUSIC_StopSong(playing);
-    closeDevice();
-    stopSilentOutput();
-    stopDispatcher();
-    output.store(PLAYER_OUTPUT_NONE);
+    stopSong(nullptr);
+    {
+        std::lock_guard<std::mutex> hold(callLock);
+        closeDevice();
+        stopSilentOutput();
+        output.store(PLAYER_OUTPUT_NONE);
+    }
+    stopDispatcher();  // outside callLock: the handler it may wait for may make a call
 }
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
@@ -387,12 +411,14 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
         delete module;
         return nullptr;
     }
+    std::lock_guard<std::mutex> hold(callLock);
     loadedSongs.push_back(module);
     return module;
 }
 
 signed char FMUSIC_SetZxxCallback(FMUSIC_MODULE* module, FMUSIC_CALLBACK callback)
 {
+    std::lock_guard<std::mutex> hold(callLock);
     if (!isLoaded(module)) {
         return 0;
     }
@@ -402,16 +428,23 @@ signed char FMUSIC_SetZxxCallback(FMUSIC_MODULE* module, FMUSIC_CALLBACK callbac
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
 {
-    if (!isLoaded(module) || output.load() == PLAYER_OUTPUT_NONE) {
-        return 0;
+    {
+        std::lock_guard<std::mutex> hold(callLock);
+        if (!isLoaded(module) || output.load() == PLAYER_OUTPUT_NONE) {
+            return 0;
+        }
     }
-    FMUSIC_StopSong(playingSong);
-    module->render.rate = mixRate.load();
-    if (!module->atStart) {
-        restartModule(module->render);
+    stopSong(nullptr);
+    std::lock_guard<std::mutex> hold(callLock);
+    if (!isLoaded(module) || output.load() == PLAYER_OUTPUT_NONE) {
+        return 0;  // freed or closed by a handler meanwhile
     }
     {
-        std::lock_guard<std::mutex> hold(renderLock);
+        std::lock_guard<std::mutex> render(renderLock);
+        module->render.rate = mixRate.load();
+        if (!module->atStart) {
+            restartModule(module->render);
+        }
         module->atStart = false;
         playingSong = module;
         advancePlaybackGeneration();
@@ -426,28 +459,26 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
 
 signed char FMUSIC_StopSong(FMUSIC_MODULE* module)
 {
-    if (!isLoaded(module)) {
-        return 0;
-    }
     {
-        std::lock_guard<std::mutex> hold(renderLock);
-        if (playingSong != module) {
-            return 1;
+        std::lock_guard<std::mutex> hold(callLock);
+        if (!isLoaded(module)) {
+            return 0;
         }
-        playingSong = nullptr;
-        advancePlaybackGeneration();
     }
-    waitForHandlers();
+    stopSong(module);
     return 1;
 }
 
 signed char FMUSIC_FreeSong(FMUSIC_MODULE* module)
 {
-    if (!isLoaded(module)) {
-        return 0;
+    {
+        std::lock_guard<std::mutex> hold(callLock);
+        if (!isLoaded(module)) {
+            return 0;
+        }
+        loadedSongs.erase(std::find(loadedSongs.begin(), loadedSongs.end(), module));
     }
-    FMUSIC_StopSong(module);
-    loadedSongs.erase(std::find(loadedSongs.begin(), loadedSongs.end(), module));
+    stopSong(module);
     unloadModule(module->render);
     delete module;
     return 1;
