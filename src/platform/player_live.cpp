@@ -257,6 +257,7 @@ void closeDevice()
     Pa_CloseStream(deviceStream);
     deviceStream = nullptr;
     Pa_Terminate();
+    snd_config_update_free_global();  // libasound's cached configuration, kept otherwise until the process ends
 }
 
 // Sleeps until `wakeNs` on the monotonic clock (forever if negative) or until woken.

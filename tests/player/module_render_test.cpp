@@ -109,6 +109,7 @@ TEST(ModuleFormat, IsFoundByContentWhateverTheName)
     EXPECT_FALSE(readModuleFile((dir + "/folder.tga").c_str(), bytes));
     EXPECT_FALSE(readModuleFile((dir + "/missing.tga").c_str(), bytes));
     EXPECT_FALSE(readModuleFile(nullptr, bytes));
+    unloadModule(module);
 }
 
 // Every row starts on its frame, whatever the buffer sizes, through changes of
@@ -152,6 +153,7 @@ TEST(ModuleScan, FindsEachRowAtTheFrameItStarts)
         ModuleRender module;
         ASSERT_TRUE(load(module, bytes, false));
         EXPECT_EQ(renderAll(module, frame + 8192, buffer), expected) << "buffers of " << buffer << " frames";
+        unloadModule(module);
     }
 }
 
@@ -179,6 +181,8 @@ TEST(ModuleScan, StaysCloseThroughATempoSlide)
         EXPECT_LE(std::abs(found[i].frame - reference[i].frame), MODULE_MAX_READ / 2) << "row " << i;
     }
     EXPECT_EQ(found.back(), reference.back());
+    unloadModule(exact);
+    unloadModule(guessed);
 }
 
 // A pattern loop plays its rows again, and they fire again; at its end the song
@@ -208,6 +212,7 @@ TEST(ModuleScan, LoopsFireAgainAndTheSongStartsOver)
     EXPECT_EQ(found, expected);
     EXPECT_LT(peak(audio, songLength - 200, songLength), 0.001f);  // the last note died away
     EXPECT_GT(peak(audio, songLength, songLength + 200), 0.05f);   // and row 0's note plays again
+    unloadModule(module);
 }
 
 // Played once, the song ends in silence, and nothing fires at its end.
@@ -228,4 +233,5 @@ TEST(ModuleScan, EndsInSilenceWhenNotLooping)
     // A restart plays it from the start again.
     ASSERT_TRUE(restartModule(module));
     EXPECT_EQ(renderAll(module, ROW_150_3, 256), (std::vector<Found>{{0, 0x01}}));
+    unloadModule(module);
 }
