@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     # show
     freeglut3-dev libx11-dev libxfixes-dev libglu1-mesa-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-    libopenmpt-dev libsdl2-dev libasound2-dev
+    libopenmpt-dev portaudio19-dev libasound2-dev libjack-jackd2-dev libasound2-plugins
     # data tools
     libfreetype-dev fonts-dejavu-core libpng-dev
     # tests and benchmarks

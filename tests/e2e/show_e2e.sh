@@ -37,7 +37,7 @@ start() {
     pid=$!
 }
 
-# Waits for the process to end by itself; prints its status.
+# Waits for the process to end by itself; its exit status goes to $status.
 wait_exit() {
     local seconds=$1
     for _ in $(seq 1 $((seconds * 20))); do
@@ -46,9 +46,8 @@ wait_exit() {
     done
     kill -0 "$pid" 2>/dev/null && fail "still running after ${seconds}s"
     wait "$pid"
-    local status=$?
+    status=$?
     pid=""
-    echo "$status"
 }
 
 # The show's window id, once it is mapped.
@@ -91,7 +90,7 @@ console-success)
     prepare
     "$make_module" "$work/run/data/zelto-07.tga" 12 || fail "cannot write the module"
     start
-    status=$(wait_exit 20)
+    wait_exit 20
     [ "$status" = 0 ] || fail "status $status"
     expect_loaded >"$work/expected"
     cmp -s "$work/expected" "$work/stdout" || fail "console text differs"
@@ -108,7 +107,7 @@ missing-module)
     [ "$("$pointer_probe" "$id")" = hidden ] || fail "the pointer shows over the window"
     kill -0 "$pid" 2>/dev/null || fail "the show ended without a module"
     press "$id" Escape
-    status=$(wait_exit 10)
+    wait_exit 10
     [ "$status" = 0 ] || fail "status $status"
     expect_not_loaded >"$work/expected"
     cmp -s "$work/expected" "$work/stdout" || fail "console text differs"
@@ -132,7 +131,7 @@ fullscreen-keys)
     sleep 1
     kill -0 "$pid" 2>/dev/null || fail "a key other than Escape ended the show"
     press "$id" Escape
-    status=$(wait_exit 10)
+    wait_exit 10
     [ "$status" = 0 ] || fail "status $status"
     [ -s "$work/stderr" ] && fail "stderr is not empty"
     ;;
@@ -141,7 +140,7 @@ quit-event)
     "$make_module" "$work/run/data/zelto-07.tga" 25 || fail "cannot write the module"
     start
     started=$(date +%s%N)
-    status=$(wait_exit 20)
+    wait_exit 20
     ended=$(date +%s%N)
     [ "$status" = 0 ] || fail "status $status"
     # Z1B sits at row 25 (3.0 s into the song); the show ends at the next tick.

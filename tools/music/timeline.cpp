@@ -7,7 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <libopenmpt/libopenmpt.hpp>
+#include <libopenmpt/libopenmpt.h>
+
+#include "platform/module_render.h"
 
 namespace music {
 
@@ -83,40 +85,30 @@ std::vector<uint8_t> readFile(const std::string& path)
 
 ReadBack readBack(const std::vector<uint8_t>& bytes)
 {
-    std::ostringstream log;
-    openmpt::module module(bytes, log);
-    module.ctl_set_text("play.at_end", "stop");
-    ReadBack out;
-    out.type = module.get_metadata("type");
-    out.songSeconds = module.get_duration_seconds();
-    std::vector<float> buffer(2 * READ_FRAMES);
-    int64_t frames = 0;
-    int lastOrder = -1;
-    int lastRow = -1;
-    for (;;) {
-        const size_t got = module.read_interleaved_stereo(PLAY_RATE, READ_FRAMES, buffer.data());
-        if (got < static_cast<size_t>(READ_FRAMES)) {
-            frames += static_cast<int64_t>(got);
-            break;
-        }
-        const int order = module.get_current_order();
-        const int row = module.get_current_row();
-        if (order != lastOrder || row != lastRow) {
-            const int pattern = module.get_current_pattern();
-            for (int channel = 0; channel < module.get_num_channels(); ++channel) {
-                if (module.format_pattern_row_channel_command(pattern, row, channel,
-                                                              openmpt::module::command_effect) == "Z") {
-                    const uint8_t code = module.get_pattern_row_channel_command(
-                        pattern, row, channel, openmpt::module::command_parameter);
-                    out.events.push_back(PlayedEvent{static_cast<double>(frames) / PLAY_RATE, order, row, code});
-                }
-            }
-            lastOrder = order;
-            lastRow = row;
-        }
-        frames += static_cast<int64_t>(got);
+    // The rows are found the way the show's player finds them, exact to the frame.
+    ModuleRender module;
+    std::vector<uint8_t> copy = bytes;
+    if (!loadModule(module, std::move(copy), PLAY_RATE, false)) {
+        throw std::runtime_error("not a module libopenmpt reads");
     }
-    out.playedSeconds = static_cast<double>(frames) / PLAY_RATE;
+    ReadBack out;
+    const char* type = openmpt_module_get_metadata(module.decoder, "type");
+    out.type = type ? type : "";
+    openmpt_free_string(type);
+    out.songSeconds = openmpt_module_get_duration_seconds(module.decoder);
+
+    std::vector<float> buffer(2 * READ_FRAMES);
+    ModuleEvent events[MAX_EVENTS_PER_READ];
+    while (!module.ended) {
+        const int64_t readStart = module.framesRendered;
+        const int count = renderModule(module, buffer.data(), READ_FRAMES, events, MAX_EVENTS_PER_READ);
+        for (int i = 0; i < count; ++i) {
+            const double seconds = static_cast<double>(readStart + events[i].frame) / PLAY_RATE;
+            out.events.push_back(PlayedEvent{seconds, module.order, module.row, events[i].parameter});
+        }
+    }
+    out.playedSeconds = static_cast<double>(module.framesRendered) / PLAY_RATE;
+    unloadModule(module);
     return out;
 }
 

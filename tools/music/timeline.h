@@ -9,13 +9,14 @@ namespace music {
 
 constexpr int PLAY_RATE = 44100;           // Hz the module is played at
 constexpr int READ_FRAMES = 128;           // frames per read: far shorter than the shortest row (432)
+constexpr int MAX_EVENTS_PER_READ = 64;    // Zxx effects one row of 64 channels can hold
 constexpr double SHOW_TICK = 0.055;        // s per animation tick of the show
 constexpr int FADE_TICKS = 50;             // ticks the closing fade takes (5 a tick up to 250)
 constexpr double HANDOVER_AFTER = FADE_TICKS * SHOW_TICK;  // s from a fade's start in scene 6 to scene 7
 
 // One Zxx event as played.
 struct PlayedEvent {
-    double seconds = 0.0;  // start of the read in which its row began: at most READ_FRAMES early
+    double seconds = 0.0;  // when its row starts, exact to the frame
     int order = 0;
     int row = 0;
     uint8_t code = 0;
@@ -39,7 +40,7 @@ struct SceneSpan {
 // The whole file's bytes; empty when it cannot be read.
 std::vector<uint8_t> readFile(const std::string& path);
 
-// Plays the module once through in reads of READ_FRAMES and collects its Zxx events; throws when it does not load.
+// Plays the module once through, as the show's player does, and collects its Zxx events; throws when it does not load.
 ReadBack readBack(const std::vector<uint8_t>& module);
 
 // What the show does on an event, in a few words.
