@@ -234,8 +234,8 @@ void finishCapture()
     std::fflush(stdout);
     endProgress(tally.frames, endSeconds, videoName.final);
     if (!storyboardName.final.empty()) {
-        std::fprintf(stderr, "k3lvana-capture: storyboard of %d frames in %s\n", storyboardFrames(),
-                     storyboardName.final.c_str());
+        std::fprintf(stderr, "k3lvana-capture: wrote %s: a storyboard of %d frame%s\n", storyboardName.final.c_str(),
+                     storyboardFrames(), storyboardFrames() == 1 ? "" : "s");
     }
 }
 
