@@ -48,9 +48,10 @@ struct Child {
 Child videoEncoder;
 Child audioEncoder;
 Child joiner;  // the run that puts the two streams together
-// The settings in force: written by startVideoWriter.
+// The settings in force and the size of a frame in bytes (BGR): written by startVideoWriter,
+// read by the writing calls and the feeding thread.
 VideoWriterSettings current;
-size_t frameBytes = 0;  // bytes of one BGR frame
+size_t frameBytes = 0;
 
 // One frame buffer and how many queued frames show it.
 struct Slot {
@@ -73,6 +74,7 @@ struct FrameQueue {
     bool failed = false;              // the feeding thread could not write
     std::string error;                // why
 };
+// Written by newFrameBuffer and writeVideoFrame (main thread) and by the feeding thread.
 FrameQueue queue;
 // The thread that writes queued frames to the video encoder: started by startVideoWriter, joined by finish/abort.
 std::thread feeder;
