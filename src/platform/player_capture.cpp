@@ -157,6 +157,9 @@ void playUntil(int64_t now)
         }
         hear(std::min(target, playback.renderedFrames) - playback.heardFrames);
     }
+    // The rows starting at `now` itself must be known too (the song's first row, at once).
+    while (frameCount(playback.renderedFrames) <= now && renderAhead()) {
+    }
     while (playing != nullptr && playback.pendingCount > 0 &&
            frameCount(pending[playback.pendingFirst].frame) <= now) {
         const PendingEvent event = pending[playback.pendingFirst];

@@ -49,10 +49,11 @@ struct Cut {
     int scene;
 };
 
-// Cuts between scenes 0, 1 and 2, some at awkward moments: row 11 (1.32 s) starts 24
-// counts before a tick, row 17 starts 220 samples after one, and the tick after row 9
-// comes 20 counts after a video frame (at 30 frames a second).
-const std::vector<Cut> CUTS = {{0, 0}, {4, 1}, {9, 0}, {11, 2}, {17, 1}, {23, 2}};
+// Cuts between scenes 0, 1 and 2, some at awkward moments: row 0 comes with the very
+// first picture, row 11 (1.32 s) starts 24 counts before a tick, row 17 starts 220
+// samples after one, and the tick after row 9 comes 20 counts after a video frame (at
+// 30 frames a second).
+const std::vector<Cut> CUTS = {{0, 1}, {4, 0}, {9, 1}, {11, 2}, {17, 1}, {23, 2}};
 constexpr int QUIT_ROW = 30;          // Z1B: 3.6 s
 constexpr int MODULE_ROWS = 40;       // the song goes on 1.2 s past the quit event
 const std::vector<int> BLIP_ROWS = {4, 17};  // rows with a note: the music's first sound is at row 4
@@ -307,8 +308,8 @@ TEST_F(CaptureTimeline, StoryboardShowsEachSceneShortlyAfterItsCut)
     constexpr int gutter = 8;
     constexpr int columns = 4;
     ASSERT_EQ(board.width, gutter + columns * (WIDTH + gutter));
-    // Scene 0's return at row 9 lasts less than the time a frame is kept after a cut.
-    const std::vector<int> expected = {DARK, RED, BLUE, RED, BLUE};
+    // Scene 1's return at row 9 lasts less than the time a frame is kept after a cut.
+    const std::vector<int> expected = {RED, DARK, BLUE, RED, BLUE};
     const int rows = static_cast<int>((expected.size() + columns - 1) / columns);
     const int cellHeight = (board.height - gutter) / rows;
     ASSERT_GT(cellHeight, HEIGHT);
