@@ -388,6 +388,16 @@ void expectCleanFailure(const ProgramRun& run, const std::string& directory, con
     EXPECT_EQ(listDirectory(directory), before);
 }
 
+TEST(CaptureErrors, BadCommandLine)
+{
+    ScratchDir scratch;
+    writeShowData(scratch.path, CUTS, QUIT_ROW, MODULE_ROWS);
+    // H.264 in 4:2:0 needs even sides.
+    const ProgramRun run = runProgram({capturePath(), "--size", "641x480", "-o", "show.mp4"}, scratch.path);
+    expectCleanFailure(run, scratch.path, {"data"}, "bad value for --size: 641x480");
+    EXPECT_EQ(run.status, 2);
+}
+
 TEST(CaptureErrors, MissingDataDirectory)
 {
     ScratchDir scratch;
