@@ -94,7 +94,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             good = !options.storyboard.empty();
         } else if (name == "--png") {
             options.pngDir = value;
-            good = !options.pngDir.empty();
+            while (options.pngDir.size() > 1 && options.pngDir.back() == '/') {
+                options.pngDir.pop_back();
+            }
+            good = !options.pngDir.empty() && options.pngDir != "/";
         } else if (name == "--frame-log") {
             options.frameLog = value;
             good = !options.frameLog.empty();
