@@ -1,0 +1,413 @@
+#include "platform/capture_session.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/capture_player.h"
+#include "platform/png_output.h"
+#include "platform/progress.h"
+#include "platform/storyboard.h"
+#include "platform/video_writer.h"
+#include "platform/virtual_clock.h"
+
+namespace {
+
+constexpr int EXIT_FAILED = 1;               // process status after a failure
+constexpr int EXIT_USAGE = 2;                // process status after a bad command line
+constexpr int FRAME_PNG_LEVEL = 1;           // zlib level of frame PNGs: fast
+constexpr int SAMPLE_RATE = 44100;           // Hz of the music handed to the encoder
+constexpr uint64_t HASH_START = 1469598103934665603ull;  // FNV-1a 64 offset basis
+constexpr uint64_t HASH_PRIME = 1099511628211ull;        // FNV-1a 64 prime
+constexpr const char* DATA_DIRECTORY = "data";           // where the show reads its files from
+
+// Where the capture stands: written by start, finish and fail; read by the exit handler.
+enum class State { Idle, Running, Finished };
+State state = State::Idle;
+
+// The options: written by startCapture, read everywhere.
+CaptureOptions options;
+
+// An output under its final name and the temporary name it is written under.
+struct OutputName {
+    std::string final;
+    std::string temp;
+};
+
+// The outputs: written by startCapture, read by the frame output, finish and fail.
+OutputName videoName;       // the MP4
+OutputName storyboardName;  // the storyboard PNG, when asked for
+OutputName logName;         // the frame log, when asked for
+OutputName pngName;         // the frame directory, when asked for
+std::string videoStream;    // the encoded video alone, beside the MP4's temporary name
+std::string audioStream;    // the encoded audio alone, beside it too
+std::string encoderLog;     // ffmpeg's messages, in the temporary directory
+bool encoderStarted = false;  // whether ffmpeg runs
+FILE* frameLog = nullptr;   // the frame log while open
+
+// What has been output: written by outputFrame and outputAudio, read by finish.
+struct Tally {
+    int64_t frames = 0;              // video frames written
+    uint64_t frameHash = HASH_START; // hash of the last fresh frame's pixels
+    uint64_t audioHash = HASH_START; // hash of every audio byte so far
+    int64_t audioFrames = 0;         // stereo frames of audio so far
+    const uint8_t* lastPixels = nullptr;  // the last frame's pixels (the loop's buffer, alive to exit)
+    double lastSeconds = 0.0;        // its show time
+    int lastScene = 0;               // its scene
+};
+Tally tally;
+// The RGB copy of a frame for its PNG: sized by startCapture, used by outputFrame.
+std::vector<uint8_t> rgbScratch;
+
+// Set by the signal handler, read by the main loop and the thread that feeds the encoder.
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+// Records an interrupt or termination request.
+void onSignal(int)
+{
+    interruptSignal.store(1);
+}
+
+// FNV-1a over a run of bytes, continuing from `hash`.
+uint64_t hashBytes(uint64_t hash, const uint8_t* bytes, size_t size)
+{
+    for (size_t i = 0; i < size; ++i) {
+        hash = (hash ^ bytes[i]) * HASH_PRIME;
+    }
+    return hash;
+}
+
+// Directory part and name part of a path ("." for a bare name).
+void splitPath(const std::string& path, std::string& directory, std::string& name)
+{
+    const size_t slash = path.rfind('/');
+    directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The temporary name of an output: hidden, beside it, unique to this process.
+std::string temporaryName(const std::string& path)
+{
+    std::string directory;
+    std::string name;
+    splitPath(path, directory, name);
+    return directory + "/." + name + ".part-" + std::to_string(getpid());
+}
+
+// Prints a message after the program's name, on a clean line of stderr.
+void say(const std::string& message)
+{
+    clearProgress();
+    std::fprintf(stderr, "k3lvana-capture: %s\n", message.c_str());
+}
+
+// Claims an output file's temporary name; fails the capture when it cannot be written.
+void claimFile(OutputName& output, const std::string& path, const char* what)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        failCapture("cannot write the " + std::string(what) + " " + path + ": it is a directory");
+    }
+    output.temp = temporaryName(path);
+    const int fd = open(output.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const std::string reason = std::strerror(errno);
+        output.temp.clear();
+        failCapture("cannot write the " + std::string(what) + " " + path + ": " + reason);
+    }
+    close(fd);
+    output.final = path;
+}
+
+// Claims the frame directory's temporary name; fails when the directory is in use or cannot be made.
+void claimDirectory(OutputName& output, const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0) {
+        DIR* directory = S_ISDIR(info.st_mode) ? opendir(path.c_str()) : nullptr;
+        bool empty = directory != nullptr;
+        while (directory != nullptr) {
+            const dirent* entry = readdir(directory);
+            if (entry == nullptr) {
+                break;
+            }
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                empty = false;
+            }
+        }
+        if (directory != nullptr) {
+            closedir(directory);
+        }
+        if (!empty) {
+            failCapture("the frame directory " + path + " exists and is not an empty directory");
+        }
+    }
+    output.temp = temporaryName(path);
+    if (mkdir(output.temp.c_str(), 0755) != 0) {
+        const std::string reason = std::strerror(errno);
+        output.temp.clear();
+        failCapture("cannot make the frame directory " + path + ": " + reason);
+    }
+    output.final = path;
+}
+
+// Removes a directory of frames and the directory itself.
+void removeDirectory(const std::string& path)
+{
+    DIR* directory = opendir(path.c_str());
+    if (directory == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(directory)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            unlink((path + "/" + entry->d_name).c_str());
+        }
+    }
+    closedir(directory);
+    rmdir(path.c_str());
+}
+
+// Moves a finished output to its final name; fails the capture when it cannot.
+void publish(OutputName& output, bool directory)
+{
+    if (output.temp.empty()) {
+        return;
+    }
+    if (directory) {
+        rmdir(output.final.c_str());  // an empty directory of that name gives way
+    }
+    if (rename(output.temp.c_str(), output.final.c_str()) != 0) {
+        failCapture("cannot move " + output.temp + " to " + output.final + ": " + std::strerror(errno));
+    }
+    output.temp.clear();
+}
+
+// Finishes every output once the show has exited: the encoder's file, the storyboard, the log, the frames.
+void finishCapture()
+{
+    if (state != State::Running) {
+        return;
+    }
+    state = State::Finished;
+    const double endSeconds = countSeconds(virtualCount());
+    std::string error;
+    if (!finishVideoWriter(error)) {
+        failCapture(error + "\n" + encoderMessages());
+    }
+    encoderStarted = false;
+    if (!storyboardName.temp.empty()) {
+        if (tally.lastPixels != nullptr) {
+            closeStoryboard(tally.lastPixels, tally.lastSeconds, tally.lastScene);
+        }
+        if (!writeStoryboard(storyboardName.temp)) {
+            failCapture("cannot write the storyboard " + storyboardName.final);
+        }
+    }
+    if (frameLog != nullptr) {
+        std::fprintf(frameLog, "audio %lld %016llx\nend %.6f\n", static_cast<long long>(tally.audioFrames),
+                     static_cast<unsigned long long>(tally.audioHash), endSeconds);
+        const bool written = std::ferror(frameLog) == 0;
+        const bool closed = std::fclose(frameLog) == 0;
+        frameLog = nullptr;
+        if (!written || !closed) {
+            failCapture("cannot write the frame log " + logName.final);
+        }
+    }
+    publish(storyboardName, false);
+    publish(logName, false);
+    publish(pngName, true);
+    publish(videoName, false);
+    unlink(videoStream.c_str());
+    unlink(audioStream.c_str());
+    unlink(encoderLog.c_str());
+    std::fflush(stdout);
+    endProgress(tally.frames, endSeconds, videoName.final);
+    if (!storyboardName.final.empty()) {
+        std::fprintf(stderr, "k3lvana-capture: wrote %s: a storyboard of %d frame%s\n", storyboardName.final.c_str(),
+                     storyboardFrames(), storyboardFrames() == 1 ? "" : "s");
+    }
+}
+
+}  // namespace
+
+void startCapture(int argc, char** argv)
+{
+    std::string error;
+    if (!parseCaptureOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "k3lvana-capture: %s\n%s", error.c_str(), captureUsage());
+        std::exit(EXIT_USAGE);
+    }
+    if (options.help) {
+        std::fputs(captureUsage(), stdout);
+        std::exit(0);
+    }
+    struct stat info;
+    if (stat(DATA_DIRECTORY, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        char here[4096];
+        const std::string where = getcwd(here, sizeof here) != nullptr ? std::string(here) : std::string(".");
+        failCapture("no data directory: " + where + "/" + DATA_DIRECTORY +
+                    " is missing; run the capture where the show's data/ is (e.g. in build/)");
+    }
+
+    claimFile(videoName, options.output, "video");
+    if (!options.storyboard.empty()) {
+        claimFile(storyboardName, options.storyboard, "storyboard");
+    }
+    if (!options.frameLog.empty()) {
+        claimFile(logName, options.frameLog, "frame log");
+        frameLog = std::fopen(logName.temp.c_str(), "w");
+        if (frameLog == nullptr) {
+            failCapture("cannot write the frame log " + options.frameLog);
+        }
+    }
+    if (!options.pngDir.empty()) {
+        claimDirectory(pngName, options.pngDir);
+        rgbScratch.resize(static_cast<size_t>(options.width) * options.height * 3);
+    }
+
+    const char* temporary = std::getenv("TMPDIR");
+    char logTemplate[4096];
+    std::snprintf(logTemplate, sizeof logTemplate, "%s/k3lvana-capture-ffmpeg.XXXXXX",
+                  temporary != nullptr && *temporary != '\0' ? temporary : "/tmp");
+    const int logFd = mkstemp(logTemplate);
+    if (logFd < 0) {
+        failCapture(std::string("cannot make a temporary file for ffmpeg's messages: ") + std::strerror(errno));
+    }
+    close(logFd);
+    encoderLog = logTemplate;
+
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    VideoWriterSettings settings;
+    videoStream = videoName.temp + ".video";
+    audioStream = videoName.temp + ".audio";
+    settings.path = videoName.temp;
+    settings.videoPath = videoStream;
+    settings.audioPath = audioStream;
+    settings.logPath = encoderLog;
+    settings.width = options.width;
+    settings.height = options.height;
+    settings.fps = options.fps;
+    settings.sampleRate = SAMPLE_RATE;
+    settings.preset = options.preset;
+    settings.crf = options.crf;
+    if (!startVideoWriter(settings, error)) {
+        failCapture(error);
+    }
+    encoderStarted = true;
+    setAudioSink(outputAudio);
+    state = State::Running;
+    std::atexit(finishCapture);
+}
+
+const CaptureOptions& captureOptions()
+{
+    return options;
+}
+
+void beginCaptureOutput()
+{
+    const double song = songSeconds();
+    const double expected = options.seconds > 0.0 && (song <= 0.0 || options.seconds < song) ? options.seconds : song;
+    startProgress(options.progress, expected);
+    startStoryboard(options.width, options.height, expected);
+}
+
+void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, int scene)
+{
+    const double seconds = countSeconds(count);
+    const size_t pixels = static_cast<size_t>(options.width) * options.height;
+    if (fresh && frameLog != nullptr) {
+        tally.frameHash = hashBytes(HASH_START, bgr, pixels * 3);
+    }
+    std::string error;
+    if (!writeVideoFrame(error)) {
+        failCapture(error + "\n" + encoderMessages());
+    }
+    if (!pngName.temp.empty()) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(index));
+        bgrToRgb(bgr, pixels, rgbScratch.data());
+        if (!writeRgbPng(pngName.temp + name, options.width, options.height, rgbScratch.data(), FRAME_PNG_LEVEL)) {
+            failCapture("cannot write " + pngName.temp + name);
+        }
+    }
+    if (!storyboardName.temp.empty()) {
+        considerStoryboardFrame(bgr, seconds, scene);
+    }
+    if (frameLog != nullptr) {
+        std::fprintf(frameLog, "frame %lld %.6f scene %d %016llx\n", static_cast<long long>(index), seconds, scene,
+                     static_cast<unsigned long long>(tally.frameHash));
+    }
+    tally.lastPixels = bgr;
+    tally.lastSeconds = seconds;
+    tally.lastScene = scene;
+    tally.frames = index + 1;
+    updateProgress(tally.frames, seconds);
+}
+
+void outputAudio(const float* frames, int count)
+{
+    tally.audioHash = hashBytes(tally.audioHash, reinterpret_cast<const uint8_t*>(frames),
+                                static_cast<size_t>(count) * 2 * sizeof(float));
+    tally.audioFrames += count;
+    std::string error;
+    if (!writeAudio(frames, count, error)) {
+        failCapture(error + "\n" + encoderMessages());
+    }
+}
+
+void failCapture(const std::string& message)
+{
+    say(interruptSignal.load() != 0 ? std::string("interrupted") : message);
+    state = State::Finished;
+    if (encoderStarted) {
+        abortVideoWriter();
+        encoderStarted = false;
+    }
+    if (frameLog != nullptr) {
+        std::fclose(frameLog);
+        frameLog = nullptr;
+    }
+    for (const OutputName* output : {&videoName, &storyboardName, &logName}) {
+        if (!output->temp.empty()) {
+            unlink(output->temp.c_str());
+        }
+    }
+    for (const std::string* stream : {&videoStream, &audioStream}) {
+        if (!stream->empty()) {
+            unlink(stream->c_str());
+        }
+    }
+    if (!pngName.temp.empty()) {
+        removeDirectory(pngName.temp);
+    }
+    if (!encoderLog.empty()) {
+        unlink(encoderLog.c_str());
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(EXIT_FAILED);
+}
+
+bool captureInterrupted()
+{
+    return interruptSignal.load() != 0;
+}
