@@ -4,7 +4,6 @@
 #include <GL/glu.h>
 
 #include <cmath>
-#include <cstdlib>
 
 #include "sync/show_state.h"
 
@@ -28,14 +27,24 @@ void buildDegreeTables()
     }
 }
 
+namespace {
+// The table index of an angle: its magnitude modulo 360, taken in unsigned
+// arithmetic so that even the most negative int lands inside the table.
+uint32_t degreeIndex(int32_t angle)
+{
+    const uint32_t magnitude = angle < 0 ? 0u - static_cast<uint32_t>(angle) : static_cast<uint32_t>(angle);
+    return magnitude % 360u;
+}
+}  // namespace
+
 float sinDeg(int32_t angle)
 {
-    return sinTable[std::abs(angle) % 360];
+    return sinTable[degreeIndex(angle)];
 }
 
 float cosDeg(int32_t angle)
 {
-    return cosTable[std::abs(angle) % 360];
+    return cosTable[degreeIndex(angle)];
 }
 
 void beginPerspective()

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <set>
 
 #include "app/random.h"
@@ -95,6 +96,10 @@ TEST(DegreeTables, NegativeAnglesLoseTheirSignAndWholeTurnsWrap)
     EXPECT_EQ(cosDeg(720 + 45), cosDeg(45));
     EXPECT_EQ(sinDeg(-390), sinDeg(30));
     EXPECT_EQ(sinDeg(360), 0.0f);
+    // The extremes stay inside the tables: 2147483647 and 2147483648 are 127 and 128 past whole turns.
+    EXPECT_EQ(sinDeg(std::numeric_limits<int32_t>::max()), sinDeg(127));
+    EXPECT_EQ(sinDeg(std::numeric_limits<int32_t>::min()), sinDeg(128));
+    EXPECT_EQ(cosDeg(std::numeric_limits<int32_t>::min()), cosDeg(128));
 }
 
 // ---------------------------------------------------------------- perspective
