@@ -54,7 +54,7 @@ run_target() {
     (cd "$tree/crashes" && "$binary" -max_len="${max_len[$name]}" -timeout=20 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$tree/crashes/$name-" "$@" \
         "$tree/corpus/$name" "$seeds/$name") >"$log" 2>&1 || status=$?
-    grep -E '^(#[0-9]+ +(INITED|DONE)|Done |stat::number_of_executed_units|stat::peak_rss_mb)' "$log" | sed "s/^/$name: /"
+    grep -E '^(#[0-9]+[[:space:]]+(INITED|DONE)|Done |stat::number_of_executed_units|stat::peak_rss_mb)' "$log" | sed "s/^/$name: /"
     if [ "$status" != 0 ]; then
         echo "$name: FAILED (status $status), see $log" >&2
         tail -n 40 "$log" >&2
