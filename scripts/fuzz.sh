@@ -4,6 +4,8 @@
 #   scripts/fuzz.sh                 each target for 600 s, both at once, the corpus kept in build-fuzz/corpus
 #   scripts/fuzz.sh --time SECONDS  each target for SECONDS
 #   scripts/fuzz.sh --runs N        each target for N executions from its seeds, one after the other (CI)
+#   scripts/fuzz.sh --coverage      line coverage of the loader and the module path reached by the corpus
+#                                   and seeds so far (build-fuzz-cov, llvm-cov)
 # The seeds are the made ones plus the show's own module (build/data/zelto-07.tga, made by the normal
 # build, or here in build-fuzz when there is none). A crash leaves its input in build-fuzz/crashes/.
 set -euo pipefail
@@ -15,8 +17,27 @@ case "${1:-}" in
 "") ;;
 --time) amount=${2:?seconds}; mode=time ;;
 --runs) amount=${2:?executions}; mode=runs ;;
-*) echo "usage: $0 [--time SECONDS | --runs N]" >&2; exit 2 ;;
+--coverage) mode=coverage ;;
+*) echo "usage: $0 [--time SECONDS | --runs N | --coverage]" >&2; exit 2 ;;
 esac
+
+if [ "$mode" = coverage ]; then
+    cov="$top/build-fuzz-cov"
+    CC=clang CXX=clang++ cmake -S "$top" -B "$cov" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK3L_FUZZ=ON -DK3L_TESTS=OFF \
+        -DCMAKE_CXX_FLAGS="-fprofile-instr-generate -fcoverage-mapping" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fprofile-instr-generate" >/dev/null
+    cmake --build "$cov" -j"$(nproc)" --target tga_fuzz module_fuzz
+    rm -f "$cov"/*.profraw
+    for name in tga module; do
+        LLVM_PROFILE_FILE="$cov/$name-%p.profraw" "$cov/tests/fuzz/${name}_fuzz" -runs=0 \
+            "$tree/corpus/$name" "$tree/seeds/$name" >/dev/null 2>&1
+    done
+    llvm-profdata merge -o "$cov/fuzz.profdata" "$cov"/*.profraw
+    llvm-cov report -instr-profile="$cov/fuzz.profdata" "$cov/tests/fuzz/tga_fuzz" \
+        -object "$cov/tests/fuzz/module_fuzz" \
+        "$top/src/assets/textures.cpp" "$top/src/platform/files.cpp" "$top/src/platform/module_render.cpp"
+    exit 0
+fi
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK3L_FUZZ=ON \
     -DK3L_SANITIZE=address,undefined -DK3L_TESTS=OFF >/dev/null
