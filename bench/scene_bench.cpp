@@ -18,6 +18,7 @@
 #include "gfx/rings.h"
 #include "platform/offscreen_gl.h"
 #include "scenes/display.h"
+#include "support/gl_test.h"
 #include "sync/show_state.h"
 
 namespace {
@@ -45,25 +46,6 @@ void releaseTextures()
     }
 }
 
-// The loading sequence's OpenGL state for a fresh context.
-void applyLoadingState()
-{
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_LINE_SMOOTH);
-    glEnable(GL_POINT_SMOOTH);
-    glPointSize(5.0f);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0.0, 320.0, 0.0, 240.0, -4.0, 4.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-}
-
 // Makes a current context of the given size with the show loaded; false if none can be had.
 bool useContext(int width, int height)
 {
@@ -86,7 +68,7 @@ bool useContext(int width, int height)
         stepParticles();
     }
     initRings();
-    applyLoadingState();
+    applyCanvasState();
     loadTextures();
     return true;
 }

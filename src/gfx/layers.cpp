@@ -1,6 +1,7 @@
 #include "gfx/layers.h"
 
 #include "assets/textures.h"
+#include "gfx/particles.h"
 #include "gfx/projection.h"
 #include "sync/show_state.h"
 
@@ -9,6 +10,7 @@ constexpr float POINT_SIZE_PER_PULSE = 5.0f;  // pixels gained by the dots per u
 constexpr float POINT_SIZE_AT_REST = 5.0f;    // pixels
 constexpr float GLOW_RED = 0.5f;              // the swarm's colour, red part
 constexpr float GLOW_ALPHA = 0.3f;            // the swarm's opacity
+constexpr float CANVAS_WIDTH = 320.0f;        // canvas units between the two edge columns
 }  // namespace
 
 void useFilter(GLint filter)
@@ -36,6 +38,15 @@ void beginSpriteGlow()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glBindTexture(GL_TEXTURE_2D, sprite.texName);
     glColor4f(GLOW_RED, 1.0f, 1.0f, GLOW_ALPHA);
+}
+
+void drawSwarmAtBothEdges()
+{
+    glPushMatrix();
+    drawParticleColumn();
+    glTranslatef(CANVAS_WIDTH, 0.0f, 0.0f);
+    drawParticleColumn();
+    glPopMatrix();
 }
 
 void useNormalBlending()

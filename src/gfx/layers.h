@@ -14,6 +14,9 @@ void drawCardQuad(int left, int bottom, int right, int top, int depth);
 // Switches to additive blending, binds the sprite image and takes the swarm's cyan glow colour.
 void beginSpriteGlow();
 
+// Two swarm columns a canvas width apart: one about the left edge, one about the right.
+void drawSwarmAtBothEdges();
+
 // Returns to the normal (source alpha, one minus source alpha) blending.
 void useNormalBlending();
 

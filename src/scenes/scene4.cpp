@@ -5,7 +5,6 @@
 #include "gfx/flash_cube.h"
 #include "gfx/ghost_sprite.h"
 #include "gfx/layers.h"
-#include "gfx/particles.h"
 #include "gfx/projection.h"
 #include "scenes/scenes.h"
 #include "sync/show_state.h"
@@ -14,7 +13,6 @@ namespace {
 
 constexpr float CAT_TURN_WISE = -40.0f;   // degrees, the cat's tilt while the wisdom caption shows
 constexpr float CAT_TURN_PLAIN = 80.0f;   // degrees, its tilt otherwise
-constexpr float CANVAS_WIDTH = 320.0f;    // canvas units, from the left swarm column to the right one
 constexpr int CURVE_END = 359;            // degrees; the curve's steps stay below it
 constexpr int CURVE_STEP = 10;            // degrees between cubes of the curve
 constexpr int ANGLE_DIVISOR = 15;         // curve degrees per degree of extra cube turn
@@ -63,11 +61,7 @@ void scene4()
     glPopMatrix();
 
     beginSpriteGlow();
-    glPushMatrix();
-    drawParticleColumn();
-    glTranslatef(CANVAS_WIDTH, 0.0f, 0.0f);
-    drawParticleColumn();
-    glPopMatrix();
+    drawSwarmAtBothEdges();
     useNormalBlending();
 
     begin3D();

@@ -4,7 +4,6 @@
 #include "assets/textures.h"
 #include "gfx/flash_cube.h"
 #include "gfx/layers.h"
-#include "gfx/particles.h"
 #include "gfx/projection.h"
 #include "scenes/scenes.h"
 #include "sync/show_state.h"
@@ -13,7 +12,6 @@ namespace {
 
 constexpr int LATTICE_REACH = 2;          // cubes either side of the lattice centre, per axis
 constexpr int LATTICE_SPACING = 5;        // perspective units between lattice cubes
-constexpr float CANVAS_WIDTH = 320.0f;    // canvas units, from the left swarm column to the right one
 constexpr int BLOCKS_PER_ROW = 8;
 constexpr float BLOCK_STEP = 40.0f;       // canvas units between neighbouring blocks
 constexpr float BLOCK_LIT = 0.8f;         // opacity of a lit block
@@ -131,11 +129,7 @@ void scene6()
     endPerspective();
 
     beginSpriteGlow();
-    glPushMatrix();
-    drawParticleColumn();
-    glTranslatef(CANVAS_WIDTH, 0.0f, 0.0f);
-    drawParticleColumn();
-    glPopMatrix();
+    drawSwarmAtBothEdges();
 
     // Still additive: the blocks and squares brighten what lies below.
     glDisable(GL_TEXTURE_2D);
