@@ -16,7 +16,7 @@ address)
     filter=(-LE long)
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-    export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp"
+    export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0"
     ;;
 thread)
     tree="$top/build-tsan"

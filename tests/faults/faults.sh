@@ -8,7 +8,8 @@
 #   data            missing, unreadable, misplaced, empty and swapped data files: the documented degradation
 #   window-close    the window manager closes the window while the music plays: a quick, clean end
 #   escape          Escape during the fade, across the hand-over to scene 7, at the quit event: status 0
-# SHOW_PROBE (tests/soak/show_probe.cpp, LD_PRELOAD) counts the textures uploaded and the ticks.
+# SHOW_PROBE (tests/soak/show_probe.cpp, LD_PRELOAD) counts the textures uploaded and the ticks;
+# K3L_SHOW_PRELOAD, when set, is preloaded into the show before it (an AddressSanitizer build's).
 set -uo pipefail
 
 case_name=$1
@@ -60,7 +61,7 @@ prepare() {
 start() {
     rm -f "$work/stdout" "$work/stderr"
     : >"$work/probe" && chmod 666 "$work/probe"  # the probe may write as another user
-    (cd "$work/run" && K3L_PROBE_REPORT="$work/probe" LD_PRELOAD="$probe" exec "$@" "$show" \
+    (cd "$work/run" && K3L_PROBE_REPORT="$work/probe" LD_PRELOAD="${K3L_SHOW_PRELOAD:+$K3L_SHOW_PRELOAD }$probe" exec "$@" "$show" \
         >"$work/stdout" 2>"$work/stderr") &
     pid=$!
 }
