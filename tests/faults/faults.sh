@@ -28,6 +28,7 @@ IMAGES=(afraid512 afraid64 noise credits noiseliscio confidence512 confidence sc
 work=$(mktemp -d /tmp/k3l-faults.XXXXXX)
 chmod 755 "$work"
 pid=""
+# Ends a show left running and removes the work directory.
 finish() {
     [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
     rm -rf "$work"
@@ -37,6 +38,7 @@ trap finish EXIT
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 
 label=""
+# Fails the case, with the show's console and stderr.
 fail() {
     echo "FAIL ($case_name${label:+: $label}): $*" >&2
     echo "--- stdout:" >&2; od -c "$work/stdout" 2>/dev/null | tail -n 8 >&2
@@ -44,6 +46,7 @@ fail() {
     exit 1
 }
 
+# Milliseconds on the wall clock.
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 # A fresh working directory run/ with every image and a module with the given rows and events.
@@ -99,6 +102,7 @@ size_of() {
     xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
 }
 
+# Presses Escape in the window.
 press_escape() {
     xdotool windowfocus "$1" 2>/dev/null
     xdotool key Escape

@@ -15,6 +15,7 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr int SAMPLE_FRAMES = 32;  // frames: enough to sound, small enough to keep seeds short
 
+// Writes bytes to a file; false on failure.
 bool save(const std::string& path, const Bytes& bytes)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -56,11 +57,13 @@ itw::Module base(int patterns, int rows, int channels, uint8_t speed = 3, uint8_
     return module;
 }
 
+// A Zxx cell, no note.
 itw::Cell z(uint8_t parameter)
 {
     return itw::Cell{itw::NOTE_NONE, 0, itw::VOLUME_NONE, 'Z', parameter};
 }
 
+// A cell with only an effect.
 itw::Cell effect(char letter, uint8_t parameter)
 {
     return itw::Cell{itw::NOTE_NONE, 0, itw::VOLUME_NONE, letter, parameter};

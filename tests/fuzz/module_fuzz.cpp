@@ -51,6 +51,7 @@ int64_t framesSoFar = 0;
 // The path inputs are written to: written once by LLVMFuzzerInitialize.
 char inputPath[64];
 
+// Reports a broken promise and ends the run: libFuzzer keeps the input as a crash.
 [[noreturn]] void fault(const char* what)
 {
     std::fprintf(stderr, "module_fuzz: %s\n", what);

@@ -87,6 +87,7 @@ int noteObject(dl_phdr_info* info, size_t, void*)
     return 0;
 }
 
+// Adds one to the count of a call site (defined below).
 void place(uintptr_t key);
 
 // Charges one allocation to the call site at `address`.
@@ -170,6 +171,7 @@ __attribute__((destructor)) void reportAtUnload()
 
 }  // namespace
 
+// The C allocation calls, counted, then served by the C library's own.
 extern "C" void* malloc(size_t size) noexcept
 {
     note(__builtin_return_address(0));

@@ -36,6 +36,7 @@ RUN_LIMIT_S=330            # seconds a run may take before it counts as hung
 
 work=$(mktemp -d /tmp/k3l-soak.XXXXXX)
 pid=""
+# Ends a show left running and removes the work directory.
 finish() {
     [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
     rm -rf "$work"
@@ -43,6 +44,7 @@ finish() {
 trap finish EXIT
 
 run_number=0
+# Fails the soak, with the show's stderr.
 fail() {
     echo "FAIL (soak run $run_number): $*" >&2
     echo "--- stderr:" >&2; head -c 4000 "$work/stderr" >&2 2>/dev/null
@@ -60,6 +62,7 @@ quit_s=$(awk '$2 == 27 {print $1; exit}' "$work/timeline")
 first_s=$(awk 'NR == 1 {print $1}' "$work/timeline")
 expected_ticks=$(awk -v q="$quit_s" -v f="$first_s" -v t="$TICK_MS" 'BEGIN {printf "%d", (q - f) * 1000 / t}')
 
+# The console text of a show that loaded, byte for byte.
 expect_loaded() {
     printf '[LOADING'; printf '..%.0s' $(seq 1 9); printf ']\nLoaded.'; printf '\n%.0s' $(seq 1 25)
 }
