@@ -13,6 +13,9 @@ packages=(
     # tests and benchmarks
     libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps
     pulseaudio pulseaudio-utils ffmpeg sox
+    # fault tests (setpriv runs the show as another user), fuzzing (clang's libFuzzer and
+    # sanitizer runtimes, llvm-symbolizer for readable reports, llvm-cov for coverage)
+    util-linux clang libclang-rt-14-dev llvm
 )
 
 missing=()

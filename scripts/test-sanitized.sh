@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the project in its own tree under sanitizers and runs tests there.
-#   scripts/test-sanitized.sh address   whole test suite under AddressSanitizer + UndefinedBehaviorSanitizer
-#   scripts/test-sanitized.sh thread    the player and show-state tests under ThreadSanitizer
+#   scripts/test-sanitized.sh address   whole test suite under AddressSanitizer + UndefinedBehaviorSanitizer,
+#                                       but the whole-show soak (label long: minutes of Mesa under ASan)
+#   scripts/test-sanitized.sh thread    the player and show-state tests (label threads) under ThreadSanitizer
+# Further arguments go to ctest.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 kind=${1:?usage: test-sanitized.sh address|thread}
@@ -11,10 +13,10 @@ case "$kind" in
 address)
     tree="$top/build-asan"
     sanitize="address,undefined"
-    filter=()
+    filter=(-LE long)
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-    export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp"
+    export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0"
     ;;
 thread)
     tree="$top/build-tsan"
@@ -31,4 +33,5 @@ esac
 cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=Debug -DK3L_SANITIZE="$sanitize" >/dev/null
 cmake --build "$tree" -j"$jobs"
 cd "$tree"
-"$top/tests/env/with-test-env.sh" ctest --output-on-failure "${filter[@]}"
+shift
+"$top/tests/env/with-test-env.sh" ctest --output-on-failure "${filter[@]}" "$@"

@@ -24,9 +24,15 @@ int64_t tickFrames(const ModuleRender& module)
     return tempo > 0 ? int64_t{module.rate} * 5 / (int64_t{2} * tempo) : 0;
 }
 
-// Whether a pattern cell's effect is Z, by its letter (libopenmpt's effect numbers are internal).
+// Whether a pattern cell's effect is Z, by its letter (libopenmpt's effect numbers are internal,
+// but 0 is no effect in every format: such cells, most of any module, are passed over without
+// formatting a string, so that loading costs little more for a file declaring many empty patterns).
 bool isZEffect(openmpt_module* decoder, int32_t pattern, int32_t row, int32_t channel)
 {
+    if (openmpt_module_get_pattern_row_channel_command(decoder, pattern, row, channel,
+                                                       OPENMPT_MODULE_COMMAND_EFFECT) == 0) {
+        return false;
+    }
     const char* effect = openmpt_module_format_pattern_row_channel_command(
         decoder, pattern, row, channel, OPENMPT_MODULE_COMMAND_EFFECT);
     const bool isZ = effect != nullptr && std::strcmp(effect, "Z") == 0;

@@ -207,10 +207,24 @@ int onDeviceBuffer(const void*, void* outputBuffer, unsigned long frames, const 
     return paContinue;
 }
 
+// Whether ALSA's configuration names a default PCM device. Without one (no alsa.conf, or one
+// that defines no device), PortAudio's ALSA device scan fails an assertion and aborts the
+// process, so the player does not start PortAudio then.
+bool alsaHasDefaultDevice()
+{
+    snd_config_t* node = nullptr;
+    const bool found = snd_config_update() >= 0 && snd_config != nullptr &&
+                       snd_config_search(snd_config, "pcm.default", &node) >= 0;
+    if (!found) {
+        snd_config_update_free_global();
+    }
+    return found;
+}
+
 // Opens and starts the default audio device, playing silence until a song starts. False if there is none.
 bool openDevice()
 {
-    if (Pa_Initialize() != paNoError) {
+    if (!alsaHasDefaultDevice() || Pa_Initialize() != paNoError) {
         return false;
     }
     const PaDeviceIndex device = Pa_GetDefaultOutputDevice();

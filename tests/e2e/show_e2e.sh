@@ -2,6 +2,7 @@
 # End-to-end checks of the real show binary under the test environment's X server.
 #   show_e2e.sh CASE K3LVANA DATA_DIR MAKE_TEST_MODULE POINTER_PROBE
 # CASE is one of: console-success, missing-module, fullscreen-keys, quit-event.
+# K3L_SHOW_PRELOAD, when set, is preloaded into the show (an AddressSanitizer build's).
 set -uo pipefail
 
 case_name=$1
@@ -33,7 +34,7 @@ prepare() {
 }
 
 start() {
-    (cd "$work/run" && exec "$show" >"$work/stdout" 2>"$work/stderr") &
+    (cd "$work/run" && LD_PRELOAD="${K3L_SHOW_PRELOAD:-}" exec "$show" >"$work/stdout" 2>"$work/stderr") &
     pid=$!
 }
 

@@ -1,5 +1,5 @@
 // Fuzzes the TGA reading path: file bytes in, the slot's fields and pixels out,
-// with the texture upload into a real (offscreen) OpenGL context.
+// with the texture upload into a real (offscreen) OpenGL context, read back.
 #include <GL/gl.h>
 #include <unistd.h>
 
@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "assets/textures.h"
 #include "platform/offscreen_gl.h"
@@ -34,6 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
+    while (glGetError() != GL_NO_ERROR) {
+    }
     TextureImage slot{};
     const bool loaded = loadTGA(&slot, inputPath);
     if (!loaded) {
@@ -52,6 +55,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (slot.pixels[i + 2] != data[18 + i] || slot.pixels[i] != data[18 + i + 2]) {
             std::abort();
         }
+    }
+    // The texture holds exactly the decoded rows (a 24-bit row need not be a multiple of
+    // 4 bytes: uploaded with the default alignment, rows would shear and run past the
+    // pixels), and the unpack alignment is back at OpenGL's default.
+    GLint alignment = 0;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    if (alignment != 4) {
+        std::abort();
+    }
+    std::vector<unsigned char> texture(bytes);
+    glBindTexture(GL_TEXTURE_2D, slot.texName);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, slot.bpp == 24 ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE, texture.data());
+    if (glGetError() != GL_NO_ERROR || std::memcmp(texture.data(), slot.pixels, bytes) != 0) {
+        std::abort();
     }
     std::free(slot.pixels);
     glDeleteTextures(1, &slot.texName);
