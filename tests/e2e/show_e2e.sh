@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end checks of the real show binary under the test environment's X server.
-#   show_e2e.sh CASE K3LVANA DATA_DIR MAKE_TEST_MODULE POINTER_PROBE
+#   show_e2e.sh CASE K3LVANA DATA_DIR MAKE_SYNC_MODULE POINTER_PROBE
 # CASE is one of: console-success, missing-module, fullscreen-keys, quit-event.
 # K3L_SHOW_PRELOAD, when set, is preloaded into the show (an AddressSanitizer build's).
 set -uo pipefail
@@ -12,19 +12,7 @@ make_module=$4
 pointer_probe=$5
 
 work=$(mktemp -d /tmp/k3l-e2e.XXXXXX)
-pid=""
-finish() {
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap finish EXIT
-
-fail() {
-    echo "FAIL ($case_name): $*" >&2
-    echo "--- stdout:" >&2; od -c "$work/stdout" | tail -n 8 >&2
-    echo "--- stderr:" >&2; cat "$work/stderr" >&2
-    exit 1
-}
+source "$(dirname "$0")/../env/show_lib.sh"
 
 # A working directory with the images and, unless told otherwise, the given module.
 prepare() {
@@ -33,63 +21,16 @@ prepare() {
     rm -f "$work/run/data/zelto-07.tga"
 }
 
+# Starts the show in run/.
 start() {
     (cd "$work/run" && LD_PRELOAD="${K3L_SHOW_PRELOAD:-}" exec "$show" >"$work/stdout" 2>"$work/stderr") &
     pid=$!
 }
 
-# Waits for the process to end by itself; its exit status goes to $status.
-wait_exit() {
-    local seconds=$1
-    for _ in $(seq 1 $((seconds * 20))); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    kill -0 "$pid" 2>/dev/null && fail "still running after ${seconds}s"
-    wait "$pid"
-    status=$?
-    pid=""
-}
-
-# The show's window id, once it is mapped.
-window() {
-    timeout 10 xdotool search --sync --onlyvisible --name '^k3lvana$' | head -n 1
-}
-
-# Width x height of a window.
-size_of() {
-    xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
-}
-
-# Presses keys in the window, as a person at the keyboard would (XTEST events).
-press() {
-    local id=$1
-    shift
-    xdotool windowfocus "$id"
-    xdotool key "$@"
-}
-
-# Waits until the console shows the given text.
-wait_console() {
-    for _ in $(seq 1 200); do
-        grep -q "$1" "$work/stdout" 2>/dev/null && return 0
-        sleep 0.05
-    done
-    fail "console never showed '$1'"
-}
-
-# The console texts, byte for byte: eight loading steps of "..", then the closing text.
-expect_loaded() {
-    printf '[LOADING'; printf '..%.0s' $(seq 1 9); printf ']\nLoaded.'; printf '\n%.0s' $(seq 1 25)
-}
-expect_not_loaded() {
-    printf '[LOADING'; printf '..%.0s' $(seq 1 7); printf '\nImpossibile caricare il file\n'
-}
-
 case "$case_name" in
 console-success)
     prepare
-    "$make_module" "$work/run/data/zelto-07.tga" 12 || fail "cannot write the module"
+    "$make_module" "$work/run/data/zelto-07.tga" 32 12:1B || fail "cannot write the module"
     start
     wait_exit 20
     [ "$status" = 0 ] || fail "status $status"
@@ -116,7 +57,7 @@ missing-module)
     ;;
 fullscreen-keys)
     prepare
-    "$make_module" "$work/run/data/zelto-07.tga" 2000 || fail "cannot write the module"
+    "$make_module" "$work/run/data/zelto-07.tga" 2020 2000:1B || fail "cannot write the module"
     start
     id=$(window) || fail "no window"
     wait_console "Loaded."
@@ -138,7 +79,7 @@ fullscreen-keys)
     ;;
 quit-event)
     prepare
-    "$make_module" "$work/run/data/zelto-07.tga" 25 || fail "cannot write the module"
+    "$make_module" "$work/run/data/zelto-07.tga" 45 25:1B || fail "cannot write the module"
     start
     started=$(date +%s%N)
     wait_exit 20

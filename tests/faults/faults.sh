@@ -27,24 +27,9 @@ IMAGES=(afraid512 afraid64 noise credits noiseliscio confidence512 confidence sc
 
 work=$(mktemp -d /tmp/k3l-faults.XXXXXX)
 chmod 755 "$work"
-pid=""
-# Ends a show left running and removes the work directory.
-finish() {
-    [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap finish EXIT
+source "$(dirname "$0")/../env/show_lib.sh"
 # The probe rides along an AddressSanitizer build too, whose runtime then is not the first library.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
-
-label=""
-# Fails the case, with the show's console and stderr.
-fail() {
-    echo "FAIL ($case_name${label:+: $label}): $*" >&2
-    echo "--- stdout:" >&2; od -c "$work/stdout" 2>/dev/null | tail -n 8 >&2
-    echo "--- stderr:" >&2; head -c 4000 "$work/stderr" >&2 2>/dev/null
-    exit 1
-}
 
 # Milliseconds on the wall clock.
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
@@ -69,56 +54,9 @@ start() {
     pid=$!
 }
 
-# Waits for the process to end by itself within the given seconds; its exit status goes to $status.
-wait_exit() {
-    local seconds=$1
-    for _ in $(seq 1 $((seconds * 50))); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.02
-    done
-    kill -0 "$pid" 2>/dev/null && fail "still running after ${seconds}s"
-    wait "$pid"
-    status=$?
-    pid=""
-}
-
-# Waits until the console shows the given text.
-wait_console() {
-    for _ in $(seq 1 500); do
-        grep -q "$1" "$work/stdout" 2>/dev/null && return 0
-        kill -0 "$pid" 2>/dev/null || fail "ended before the console showed '$1'"
-        sleep 0.02
-    done
-    fail "console never showed '$1'"
-}
-
-# The show's window id, once it is mapped.
-window() {
-    timeout 10 xdotool search --sync --onlyvisible --name '^k3lvana$' | head -n 1
-}
-
-# Width x height of a window.
-size_of() {
-    xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
-}
-
-# Presses Escape in the window.
-press_escape() {
-    xdotool windowfocus "$1" 2>/dev/null
-    xdotool key Escape
-}
-
 # One value of the probe's report.
 probe_value() {
     awk -v key="$1" '$1 == key {print $2}' "$work/probe" 2>/dev/null
-}
-
-# The console texts, byte for byte.
-expect_loaded() {
-    printf '[LOADING'; printf '..%.0s' $(seq 1 9); printf ']\nLoaded.'; printf '\n%.0s' $(seq 1 25)
-}
-expect_not_loaded() {
-    printf '[LOADING'; printf '..%.0s' $(seq 1 7); printf '\nImpossibile caricare il file\n'
 }
 
 # The show loaded and ended by itself (the module's Z1B) with status 0, the console exactly as
@@ -142,7 +80,7 @@ expect_module_failure() {
     sleep 0.5
     [ "$(size_of "$id")" = "640x480" ] || fail "window is $(size_of "$id"), not 640x480"
     kill -0 "$pid" 2>/dev/null || fail "the show ended without a module"
-    press_escape "$id"
+    press "$id" Escape
     wait_exit 10
     [ "$status" = 0 ] || fail "status $status"
     expect_not_loaded >"$work/expected"
@@ -331,7 +269,7 @@ escape)
         wait_ms=$((at - ($(now_ms) - loaded)))
         [ "$wait_ms" -gt 0 ] && sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
         pressed=$(( $(now_ms) - loaded ))
-        press_escape "$id"
+        press "$id" Escape
         wait_exit 10
         [ "$status" = 0 ] || fail "status $status (Escape at $pressed ms)"
         [ -s "$work/stderr" ] && fail "stderr is not empty"

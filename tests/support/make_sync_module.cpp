@@ -1,4 +1,4 @@
-// Writes a small module for the fault tests: a kick every four rows and Zxx
+// Writes a small module for the tests of the real show: a kick every four rows and Zxx
 // effects at chosen rows of a sync channel. A row lasts 120 ms (speed 6, tempo 125).
 //   Usage: make_sync_module <path> <rows> ROW:HEX [ROW:HEX ...]
 //   e.g.   make_sync_module zelto-07.tga 80 0:06 10:11 70:1B
