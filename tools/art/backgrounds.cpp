@@ -303,13 +303,9 @@ Artwork makeAfraid512()
         }
     }
 
-    Artwork art;
-    art.name = "afraid512";
-    art.picture = toTexture(p);
-    art.bits = 32;
-    art.about = "scene 1 backdrop: a dark room, two windows and a door open onto what flashes behind";
-    art.staging = Staging{320, 180, BLACK, rgb(179, 179, 179), true, false};
-    return art;
+    return Artwork{"afraid512", toTexture(p), 32,
+                   "scene 1 backdrop: a dark room, two windows and a door open onto what flashes behind",
+                   Staging{320, 180, BLACK, rgb(179, 179, 179), true, false}};
 }
 
 Artwork makeConfidence512()
@@ -443,13 +439,9 @@ Artwork makeConfidence512()
     }
     clearCells(p, pool);
 
-    Artwork art;
-    art.name = "confidence512";
-    art.picture = toTexture(p);
-    art.bits = 32;
-    art.about = "scene 2 backdrop: a stage, red curtains, one spotlight; its pool is the word's window";
-    art.staging = Staging{320, 180, WHITE, rgb(230, 230, 230), true, false};
-    return art;
+    return Artwork{"confidence512", toTexture(p), 32,
+                   "scene 2 backdrop: a stage, red curtains, one spotlight; its pool is the word's window",
+                   Staging{320, 180, WHITE, rgb(230, 230, 230), true, false}};
 }
 
 }  // namespace art

@@ -107,13 +107,9 @@ Artwork makeNoise()
         }
     }
 
-    Artwork art;
-    art.name = "noise";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "band over scenes 1, 3, 5: scan lines, grain, torn bright streaks, a rolling bar";
-    art.staging = Staging{320, 180, DUSK, WHITE, false, false};
-    return art;
+    return Artwork{"noise", p, 32,
+                   "band over scenes 1, 3, 5: scan lines, grain, torn bright streaks, a rolling bar",
+                   Staging{320, 180, DUSK, WHITE, false, false}};
 }
 
 Artwork makeNoiseLiscio()
@@ -148,13 +144,9 @@ Artwork makeNoiseLiscio()
         }
     }
 
-    Artwork art;
-    art.name = "noiseliscio";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "soft band over scenes 2, 4, 6, 7: violet haze, slow ripples, faint teal glints";
-    art.staging = Staging{320, 180, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"noiseliscio", p, 32,
+                   "soft band over scenes 2, 4, 6, 7: violet haze, slow ripples, faint teal glints",
+                   Staging{320, 180, WHITE, WHITE, false, false}};
 }
 
 }  // namespace art

@@ -80,13 +80,9 @@ Artwork makeSprite()
             at(p, x, y).a = (1.0f - r2) * (1.0f - r2);
         }
     }
-    Artwork art;
-    art.name = "sprite";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "the particle: a soft white glow, alpha (1 - r^2)^2, added in cyan";
-    art.staging = Staging{20, 20, BLACK, Rgba{0.5f, 1.0f, 1.0f, 0.3f}, false, true};
-    return art;
+    return Artwork{"sprite", p, 32,
+                   "the particle: a soft white glow, alpha (1 - r^2)^2, added in cyan",
+                   Staging{20, 20, BLACK, Rgba{0.5f, 1.0f, 1.0f, 0.3f}, false, true}};
 }
 
 Artwork makeCat()
@@ -132,13 +128,9 @@ Artwork makeCat()
     }
     bleed(p, 4);
 
-    Artwork art;
-    art.name = "gatto";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "the cat: sitting, gold eyes, tail curled; scenes 4 and 6, turned";
-    art.staging = Staging{30, 30, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"gatto", p, 32,
+                   "the cat: sitting, gold eyes, tail curled; scenes 4 and 6, turned",
+                   Staging{30, 30, WHITE, WHITE, false, false}};
 }
 
 Artwork makeBrave(const Fonts& fonts)
@@ -193,13 +185,9 @@ Artwork makeBrave(const Fonts& fonts)
         }
     }
 
-    Artwork art;
-    art.name = "brave";
-    art.picture = p;
-    art.bits = 24;
-    art.about = "brave: a heart on fire over its word, on black that adds nothing; scene 5";
-    art.staging = Staging{120, 120, BLACK, Rgba{1, 1, 1, 0.8f}, false, true};
-    return art;
+    return Artwork{"brave", p, 24,
+                   "brave: a heart on fire over its word, on black that adds nothing; scene 5",
+                   Staging{120, 120, BLACK, Rgba{1, 1, 1, 0.8f}, false, true}};
 }
 
 Artwork makeWisdom(const Fonts& fonts)
@@ -276,13 +264,9 @@ Artwork makeWisdom(const Fonts& fonts)
     // A gold frame.
     fillHard(p, [](float x, float y) { return x < 1 || y < 1 || x > 63 || y > 63; }, AMBER);
 
-    Artwork art;
-    art.name = "wisdom";
-    art.picture = p;
-    art.bits = 24;
-    art.about = "wisdom: an owl on a branch before the moon, the word beneath; scene 4's card";
-    art.staging = Staging{100, 100, WHITE, WHITE, true, false};
-    return art;
+    return Artwork{"wisdom", p, 24,
+                   "wisdom: an owl on a branch before the moon, the word beneath; scene 4's card",
+                   Staging{100, 100, WHITE, WHITE, true, false}};
 }
 
 Artwork makeDiscouragement()
@@ -349,13 +333,9 @@ Artwork makeDiscouragement()
     put(p, 52, 14, EMBER);
     put(p, 53, 13, EMBER);
 
-    Artwork art;
-    art.name = "scoramento";
-    art.picture = p;
-    art.bits = 24;
-    art.about = "discouragement: a flower hangs its head under its own rain cloud; scene 3's tile";
-    art.staging = Staging{64, 64, BLACK, rgb(230, 230, 230), true, false};
-    return art;
+    return Artwork{"scoramento", p, 24,
+                   "discouragement: a flower hangs its head under its own rain cloud; scene 3's tile",
+                   Staging{64, 64, BLACK, rgb(230, 230, 230), true, false}};
 }
 
 Artwork makeSketches(const Fonts& fonts)
@@ -425,13 +405,9 @@ Artwork makeSketches(const Fonts& fonts)
         paintShape(p, [&](float x, float y) { return inRect(Point{x, y}, 5, y0, 17, y0 + 11); }, swatches[i], SAMPLES);
     }
 
-    Artwork art;
-    art.name = "schizzi";
-    art.picture = p;
-    art.bits = 24;
-    art.about = "sketches: the cat, the burning heart, a cube, the tunnel and the palette (loaded, not drawn)";
-    art.staging = Staging{100, 100, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"schizzi", p, 24,
+                   "sketches: the cat, the burning heart, a cube, the tunnel and the palette (loaded, not drawn)",
+                   Staging{100, 100, WHITE, WHITE, false, false}};
 }
 
 }  // namespace art

@@ -84,13 +84,9 @@ Artwork makeCredits(const Fonts& fonts)
     paintMask(p, small, ASH);
     bleed(p, 3);
 
-    Artwork art;
-    art.name = "credits";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "scene 0 opening: the title and who made it, ghosted five times on black";
-    art.staging = Staging{100, 50, BLACK, WHITE, false, false};
-    return art;
+    return Artwork{"credits", p, 32,
+                   "scene 0 opening: the title and who made it, ghosted five times on black",
+                   Staging{100, 50, BLACK, WHITE, false, false}};
 }
 
 Artwork makeAfraid64(const Fonts& fonts)
@@ -122,13 +118,9 @@ Artwork makeAfraid64(const Fonts& fonts)
     paintMask(p, m, BONE);
     bleed(p, 3);
 
-    Artwork art;
-    art.name = "afraid64";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "the word afraid, trembling and dripping red: a 50 x 30 ghost sprite in scenes 1 and 3";
-    art.staging = Staging{50, 30, BLACK, WHITE, false, false};
-    return art;
+    return Artwork{"afraid64", p, 32,
+                   "the word afraid, trembling and dripping red: a 50 x 30 ghost sprite in scenes 1 and 3",
+                   Staging{50, 30, BLACK, WHITE, false, false}};
 }
 
 Artwork makeConfidence(const Fonts& fonts)
@@ -149,13 +141,9 @@ Artwork makeConfidence(const Fonts& fonts)
     paintMask(p, m, INK);
     bleed(p, 3);
 
-    Artwork art;
-    art.name = "confidence";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "the word confidence, set square on a gold bar: scene 2's sprite in the spotlight";
-    art.staging = Staging{60, 40, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"confidence", p, 32,
+                   "the word confidence, set square on a gold bar: scene 2's sprite in the spotlight",
+                   Staging{60, 40, WHITE, WHITE, false, false}};
 }
 
 Artwork makeWisdom64(const Fonts& fonts)
@@ -171,13 +159,9 @@ Artwork makeWisdom64(const Fonts& fonts)
     paintMask(p, m, NIGHT);
     bleed(p, 3);
 
-    Artwork art;
-    art.name = "wisdom64";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "the word wisdom, night violet with a teal shadow: scene 4's jittering sprite";
-    art.staging = Staging{55, 30, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"wisdom64", p, 32,
+                   "the word wisdom, night violet with a teal shadow: scene 4's jittering sprite",
+                   Staging{55, 30, WHITE, WHITE, false, false}};
 }
 
 Artwork makeUncertainty64(const Fonts& fonts)
@@ -198,13 +182,9 @@ Artwork makeUncertainty64(const Fonts& fonts)
     paintMask(p, m, INK);
     bleed(p, 3);
 
-    Artwork art;
-    art.name = "uncertainty64";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "the word uncertainty, wavering over its own faint double: scene 4's 60 x 30 sprite";
-    art.staging = Staging{60, 30, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"uncertainty64", p, 32,
+                   "the word uncertainty, wavering over its own faint double: scene 4's 60 x 30 sprite",
+                   Staging{60, 30, WHITE, WHITE, false, false}};
 }
 
 Artwork makeVersus(const Fonts& fonts)
@@ -225,13 +205,9 @@ Artwork makeVersus(const Fonts& fonts)
     paintMask(p, m, BONE);
     bleed(p, 3);
 
-    Artwork art;
-    art.name = "vs";
-    art.picture = p;
-    art.bits = 32;
-    art.about = "versus: a red badge struck by a gold bolt, VS across it; scene 4";
-    art.staging = Staging{64, 64, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"vs", p, 32,
+                   "versus: a red badge struck by a gold bolt, VS across it; scene 4",
+                   Staging{64, 64, WHITE, WHITE, false, false}};
 }
 
 Artwork makeFinalCredits(const Fonts& fonts)
@@ -289,13 +265,9 @@ Artwork makeFinalCredits(const Fonts& fonts)
     }
     paintShape(p, [](float x, float y) { return inHeart(Point{x, y}, Point{148, 30}, 16); }, EMBER, SAMPLES);
 
-    Artwork art;
-    art.name = "creditifinali";
-    art.picture = p;
-    art.bits = 24;
-    art.about = "scene 7 closing card: title, thanks, who made it, the cat and a heart";
-    art.staging = Staging{100, 100, WHITE, WHITE, false, false};
-    return art;
+    return Artwork{"creditifinali", p, 24,
+                   "scene 7 closing card: title, thanks, who made it, the cat and a heart",
+                   Staging{100, 100, WHITE, WHITE, false, false}};
 }
 
 }  // namespace art
