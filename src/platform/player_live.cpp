@@ -221,10 +221,23 @@ bool alsaHasDefaultDevice()
     return found;
 }
 
+// Whether ALSA's default device plays at a pace of its own. A "null" device swallows sound and
+// reports no latency, so the device would never count as running and the song would never start.
+bool alsaDefaultDevicePlays()
+{
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
+        return true;  // PortAudio tries it and reports the failure
+    }
+    const bool plays = snd_pcm_type(pcm) != SND_PCM_TYPE_NULL;
+    snd_pcm_close(pcm);
+    return plays;
+}
+
 // Opens and starts the default audio device, playing silence until a song starts. False if there is none.
 bool openDevice()
 {
-    if (!alsaHasDefaultDevice() || Pa_Initialize() != paNoError) {
+    if (!alsaHasDefaultDevice() || !alsaDefaultDevicePlays() || Pa_Initialize() != paNoError) {
         return false;
     }
     const PaDeviceIndex device = Pa_GetDefaultOutputDevice();

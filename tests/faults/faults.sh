@@ -4,7 +4,7 @@
 #   faults.sh CASE K3LVANA DATA_DIR MAKE_SYNC_MODULE WM_CLOSE SHOW_PROBE
 # CASE is one of:
 #   no-display      DISPLAY unset, or naming no server: freeglut's message, status 1, no crash
-#   no-audio        no sound server, and also no ALSA configuration: the silent show, Z1B on time
+#   no-audio        no sound server; also no ALSA configuration, or a null default device: the silent show, Z1B on time
 #   data            missing, unreadable, misplaced, empty and swapped data files: the documented degradation
 #   window-close    the window manager closes the window while the music plays: a quick, clean end
 #   escape          Escape during the fade, across the hand-over to scene 7, at the quit event: status 0
@@ -117,12 +117,15 @@ no-audio)
     quit_row=25
     prepare 40 0:00 10:01 20:0A "$quit_row:1B"
     : >"$work/alsa-empty.conf"
-    for setup in "no-server" "no-alsa-config" "empty-alsa-config"; do
+    # A default device that swallows sound: no clock, no latency, so the show must not wait for it.
+    printf '</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n' >"$work/alsa-null.conf"
+    for setup in "no-server" "no-alsa-config" "empty-alsa-config" "null-default-device"; do
         label=$setup
         case "$setup" in
         no-server) start env PULSE_SERVER=unix:/nonexistent/k3l-no-sound-server ;;
         no-alsa-config) start env PULSE_SERVER=unix:/nonexistent/k3l-no-sound-server ALSA_CONFIG_PATH=/nonexistent/alsa.conf ;;
         empty-alsa-config) start env PULSE_SERVER=unix:/nonexistent/k3l-no-sound-server ALSA_CONFIG_PATH="$work/alsa-empty.conf" ;;
+        null-default-device) start env PULSE_SERVER=unix:/nonexistent/k3l-no-sound-server ALSA_CONFIG_PATH="$work/alsa-null.conf" ;;
         esac
         started=$(now_ms)
         wait_console "Loaded."
