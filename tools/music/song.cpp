@@ -30,24 +30,6 @@ const std::vector<uint8_t> PANS = {32, 30, 34, 42, 22, 32, 32, 14, 32, 50, 50, 3
 // The mixing desk: channel volumes (0..64) that keep the kick on top and the pads underneath.
 const std::vector<uint8_t> FADERS = {64, 56, 56, 52, 52, 52, 48, 36, 36, 36, 36, 36, 36, 44, 44, 44, 44, 44, 64};
 
-// Sync event codes (Zxx parameters) the show reacts to.
-enum Code : uint8_t {
-    CREDITS = 0x00,
-    AFRAID = 0x01,
-    CONFIDENCE = 0x02,
-    SCORAMENTO = 0x03,
-    WISDOM = 0x04,
-    BRAVE = 0x05,
-    LATTICE = 0x06,
-    VERSUS = 0x0C,
-    CAPTION = 0x0D,
-    SPIN_X = 0x0E,
-    SPIN_Y = 0x0F,
-    SPIN_Z = 0x10,
-    FADE = 0x11,
-    END = 0x1B,
-};
-
 // The first bar of each section.
 constexpr int INTRO = 0;
 constexpr int FEAR = 8;

@@ -10,15 +10,12 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include "platform/module_render.h"
+#include "sync_codes.h"
 
 namespace music {
 
 namespace {
 
-constexpr uint8_t LAST_CUT = 0x07;
-constexpr uint8_t FADE = 0x11;
-constexpr uint8_t END = 0x1B;
-constexpr uint8_t BEAT = 0x0A;
 constexpr int LATTICE_SCENE = 6;
 constexpr int CARD_SCENE = 7;
 
@@ -63,7 +60,7 @@ std::vector<Step> steps(const std::vector<PlayedEvent>& events)
     for (size_t i = 0; i < events.size(); ++i) {
         const PlayedEvent& event = events[i];
         handOverBefore(event.seconds);
-        if (event.code <= LAST_CUT) {
+        if (event.code <= CARD) {
             scene = event.code;
         } else if (event.code == FADE && !fading) {
             fading = true;
@@ -115,22 +112,22 @@ ReadBack readBack(const std::vector<uint8_t>& bytes)
 std::string meaning(uint8_t code)
 {
     static const std::map<uint8_t, std::string> meanings = {
-        {0x00, "cut to scene 0, tick restarts"},
-        {0x01, "cut to scene 1, tick restarts"},
-        {0x02, "cut to scene 2, tick restarts"},
-        {0x03, "cut to scene 3, tick restarts"},
-        {0x04, "cut to scene 4, tick restarts"},
-        {0x05, "cut to scene 5"},
-        {0x06, "cut to scene 6"},
-        {0x07, "cut to scene 7"},
-        {0x0A, "beat: pulse +1, squares flash"},
-        {0x0C, "toggle the \"vs\" sprite"},
-        {0x0D, "toggle the caption, turn the cat"},
-        {0x0E, "toggle the lattice's spin about x"},
-        {0x0F, "toggle the lattice's spin about y"},
-        {0x10, "toggle the lattice's spin about z"},
-        {0x11, "start the closing fade"},
-        {0x1B, "end the show"},
+        {CREDITS, "cut to scene 0, tick restarts"},
+        {AFRAID, "cut to scene 1, tick restarts"},
+        {CONFIDENCE, "cut to scene 2, tick restarts"},
+        {SCORAMENTO, "cut to scene 3, tick restarts"},
+        {WISDOM, "cut to scene 4, tick restarts"},
+        {BRAVE, "cut to scene 5"},
+        {LATTICE, "cut to scene 6"},
+        {CARD, "cut to scene 7"},
+        {BEAT, "beat: pulse +1, squares flash"},
+        {VERSUS, "toggle the \"vs\" sprite"},
+        {CAPTION, "toggle the caption, turn the cat"},
+        {SPIN_X, "toggle the lattice's spin about x"},
+        {SPIN_Y, "toggle the lattice's spin about y"},
+        {SPIN_Z, "toggle the lattice's spin about z"},
+        {FADE, "start the closing fade"},
+        {END, "end the show"},
     };
     const auto found = meanings.find(code);
     return found == meanings.end() ? "nothing" : found->second;
