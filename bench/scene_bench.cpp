@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/random.h"
+#include "shared/random.h"
 #include "assets/textures.h"
 #include "gfx/particles.h"
 #include "gfx/projection.h"

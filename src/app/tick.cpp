@@ -1,6 +1,6 @@
 #include "app/demo.h"
 #include "app/frame_timer.h"
-#include "app/random.h"
+#include "shared/random.h"
 #include "gfx/particles.h"
 #include "gfx/rings.h"
 #include "platform/glut.h"

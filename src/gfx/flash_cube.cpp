@@ -2,7 +2,7 @@
 
 #include <GL/gl.h>
 
-#include "app/random.h"
+#include "shared/random.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <GL/gl.h>
 
-#include "app/random.h"
+#include "shared/random.h"
 #include "assets/textures.h"
 #include "gfx/flash_cube.h"
 #include "gfx/ghost_sprite.h"

@@ -1,6 +1,6 @@
 #include "sync/show_state.h"
 
-#include "app/random.h"
+#include "shared/random.h"
 
 ShowState show;
 

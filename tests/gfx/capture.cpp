@@ -2,7 +2,7 @@
 
 #include <GL/glu.h>
 
-#include "app/random.h"
+#include "shared/random.h"
 #include "assets/textures.h"
 #include "support/gl_test.h"
 #include "sync/show_state.h"

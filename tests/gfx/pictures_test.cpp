@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/random.h"
+#include "shared/random.h"
 #include "assets/textures.h"
 #include "capture.h"
 #include "gfx/particles.h"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <set>
 
-#include "app/random.h"
+#include "shared/random.h"
 #include "assets/textures.h"
 #include "capture.h"
 #include "gfx/flash_cube.h"

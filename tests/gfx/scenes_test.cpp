@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/random.h"
+#include "shared/random.h"
 #include "assets/textures.h"
 #include "capture.h"
 #include "gfx/flash_cube.h"

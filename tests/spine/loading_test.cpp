@@ -9,7 +9,7 @@
 
 #include "app/demo.h"
 #include "app/frame_timer.h"
-#include "app/random.h"
+#include "shared/random.h"
 #include "assets/textures.h"
 #include "gfx/particles.h"
 #include "gfx/projection.h"

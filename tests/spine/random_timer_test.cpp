@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "app/frame_timer.h"
-#include "app/random.h"
+#include "shared/random.h"
 #include "support/fake_clock.h"
 #include "sync/show_state.h"
 

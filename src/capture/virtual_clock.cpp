@@ -1,5 +1,5 @@
 #include "platform/clock.h"
-#include "platform/virtual_clock.h"
+#include "capture/virtual_clock.h"
 
 namespace {
 // The virtual counter, in counts since the capture started: written by the main loop, read by the clock calls.

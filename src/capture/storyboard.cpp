@@ -1,10 +1,10 @@
-#include "platform/storyboard.h"
+#include "capture/storyboard.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include "platform/png_output.h"
+#include "capture/png_output.h"
 
 namespace {
 

@@ -30,12 +30,12 @@
 
 #include "app/demo.h"
 #include "app/frame_timer.h"
-#include "platform/capture_player.h"
-#include "platform/capture_session.h"
+#include "capture/player.h"
+#include "capture/session.h"
 #include "platform/glut.h"
 #include "platform/offscreen_gl.h"
-#include "platform/video_writer.h"
-#include "platform/virtual_clock.h"
+#include "capture/video_writer.h"
+#include "capture/virtual_clock.h"
 #include "sync/show_state.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/video_writer.h"
+#include "capture/video_writer.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/capture_session.h"
 
 extern char** environ;
 
@@ -52,6 +51,12 @@ Child joiner;  // the run that puts the two streams together
 // read by the writing calls and the feeding thread.
 VideoWriterSettings current;
 size_t frameBytes = 0;
+
+// Whether the capture was asked to stop.
+bool interrupted()
+{
+    return current.interrupted != nullptr && current.interrupted();
+}
 
 // One frame buffer and how many queued frames show it.
 struct Slot {
@@ -190,7 +195,7 @@ void stop(Child& child)
 bool writeAll(Child& child, const uint8_t* data, size_t size, const char* what, std::string& error)
 {
     while (size > 0) {
-        if (captureInterrupted()) {
+        if (interrupted()) {
             error = "interrupted";
             return false;
         }
@@ -329,7 +334,7 @@ bool writeVideoFrame(std::string& error)
 {
     std::unique_lock<std::mutex> hold(queue.lock);
     queue.changed.wait(hold, [] { return queue.count < QUEUE_CAPACITY || queue.failed; });
-    if (queue.failed || captureInterrupted()) {
+    if (queue.failed || interrupted()) {
         error = queue.failed ? queue.error : "interrupted";
         return false;
     }

@@ -1,4 +1,4 @@
-#include "platform/capture_options.h"
+#include "capture/options.h"
 
 #include <cmath>
 #include <cstdlib>

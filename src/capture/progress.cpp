@@ -1,4 +1,4 @@
-#include "platform/progress.h"
+#include "capture/progress.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "app/random.h"
+#include "shared/random.h"
 
 namespace k3l {
 

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/capture_player.h"
+#include "capture/player.h"
 #include "platform/fmod.h"
 #include "platform/module_render.h"
-#include "platform/virtual_clock.h"
+#include "capture/virtual_clock.h"
 
 struct FMUSIC_MODULE {
     ModuleRender render;                // the decoder and where it stands

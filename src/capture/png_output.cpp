@@ -1,4 +1,4 @@
-#include "platform/png_output.h"
+#include "capture/png_output.h"
 
 #include <png.h>
 

@@ -21,6 +21,7 @@ struct VideoWriterSettings {
     int sampleRate = 44100;  // Hz of the audio
     std::string preset;      // x264 preset
     int crf = 20;            // x264 constant rate factor
+    bool (*interrupted)() = nullptr;  // whether the capture was asked to stop: writing then ends at once
 };
 
 // Starts both encoders; false with a message when they cannot be started (ffmpeg

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/capture_options.h"
+#include "capture/options.h"
 
 // Reads the options, checks the data directory, claims the output files under
 // temporary names and starts the encoder. Exits with a message on failure (status 2

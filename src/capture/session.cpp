@@ -1,4 +1,4 @@
-#include "platform/capture_session.h"
+#include "capture/session.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,12 +14,12 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/capture_player.h"
-#include "platform/png_output.h"
-#include "platform/progress.h"
-#include "platform/storyboard.h"
-#include "platform/video_writer.h"
-#include "platform/virtual_clock.h"
+#include "capture/player.h"
+#include "capture/png_output.h"
+#include "capture/progress.h"
+#include "capture/storyboard.h"
+#include "capture/video_writer.h"
+#include "capture/virtual_clock.h"
 
 namespace {
 
@@ -308,6 +308,7 @@ void startCapture(int argc, char** argv)
     settings.sampleRate = SAMPLE_RATE;
     settings.preset = options.preset;
     settings.crf = options.crf;
+    settings.interrupted = captureInterrupted;
     if (!startVideoWriter(settings, error)) {
         failCapture(error);
     }
