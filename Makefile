@@ -1,9 +1,10 @@
 # make run   installs what is missing, builds, plays the show
 # make test  installs what is missing, builds, runs every test
+# make web   the show for the browser in build-web/ (make serve-web serves it, make test-web tests it)
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test clean web serve-web test-web
 
 all: build
 
@@ -20,5 +21,14 @@ run: build
 test: build
 	scripts/test.sh
 
+web: deps
+	scripts/web/build.sh
+
+serve-web: web
+	scripts/web/serve.sh
+
+test-web: deps
+	scripts/web/test.sh
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-web build-wasm
