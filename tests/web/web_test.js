@@ -1,0 +1,262 @@
+// The browser build end to end, in Debian's headless Chromium driven through the DevTools
+// protocol: pages made from build-web's k3lvana.js/.wasm and index.html with data of their
+// own (test images, modules from make_sync_module), served on 127.0.0.1.
+//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show]
+// The test images tell the scenes apart: scene 1's backdrop is red, scene 2's blue, the
+// closing card green, every other image transparent, so scene 0 is dark.
+'use strict';
+const {execFileSync} = require('child_process');
+const fs = require('fs');
+const http = require('http');
+const os = require('os');
+const path = require('path');
+const puppeteer = require('puppeteer-core');
+
+const [webDir, makeModule] = process.argv.slice(2);
+const wholeShow = process.argv.includes('--whole-show');
+const ROW_MS = 120;  // milliseconds per row of make_sync_module's songs
+const CHROMIUM = '/usr/lib/chromium/chromium';
+const IMAGES = ['afraid512', 'afraid64', 'noise', 'credits', 'noiseliscio', 'confidence512', 'confidence', 'schizzi',
+                'sprite', 'scoramento', 'gatto', 'wisdom', 'wisdom64', 'vs', 'uncertainty64', 'brave', 'creditifinali'];
+const COLOURS = {afraid512: [255, 0, 0], confidence512: [0, 0, 255], creditifinali: [0, 255, 0]};
+const LOADED = '[LOADING' + '..'.repeat(9) + ']\nLoaded.' + '\n'.repeat(25);
+const NOT_LOADED = '[LOADING' + '..'.repeat(7) + '\nImpossibile caricare il file\n';
+
+let passed = 0, failed = 0;
+function check(name, ok, detail) {
+  ok ? passed++ : failed++;
+  console.log(`${ok ? 'ok' : 'FAIL'} - ${name}${ok || detail === undefined ? '' : ': ' + detail}`);
+}
+
+// An 8 x 8 TGA, 32 bits, one colour (transparent black when none is given).
+function tga([r, g, b] = [0, 0, 0]) {
+  const header = Buffer.from([0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 8, 0, 32, 8]);
+  const pixel = Buffer.from([b, g, r, r || g || b ? 255 : 0]);
+  return Buffer.concat([header, ...Array(64).fill(pixel)]);
+}
+
+// A page under `root`/name: the build's page and code, test images, and a module of `rows`
+// rows with the given ROW:HEX events (none at all: no module), packed as the build packs its data.
+function makePage(root, name, rows, events) {
+  const dir = path.join(root, name);
+  fs.mkdirSync(path.join(dir, 'data'), {recursive: true});
+  for (const file of ['index.html', 'k3lvana.js', 'k3lvana.wasm']) fs.copyFileSync(path.join(webDir, file), path.join(dir, file));
+  for (const image of IMAGES) fs.writeFileSync(path.join(dir, 'data', image + '.tga'), tga(COLOURS[image]));
+  if (rows) execFileSync(makeModule, [path.join(dir, 'data', 'zelto-07.tga'), String(rows), ...events]);
+  execFileSync('python3', ['/usr/share/emscripten/tools/file_packager.py', 'k3lvana.data', '--preload', 'data@data',
+                           '--js-output=data.js', '--no-node'], {cwd: dir, stdio: 'ignore'});
+  fs.rmSync(path.join(dir, 'data'), {recursive: true});
+  return name;
+}
+
+// A static server on 127.0.0.1 for `root`, on a free port.
+function serve(root) {
+  const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    const file = path.join(root, name.endsWith('/') ? name + 'index.html' : name);
+    fs.readFile(file, (error, body) => {
+      if (error) return response.writeHead(404).end();
+      response.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream'}).end(body);
+    });
+  });
+  return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// What the canvas shows each time the show has drawn it (sampled in the same animation frame,
+// before the browser presents and clears it): the scene's colour in the middle band, the
+// mean brightness, the green at the centre. And when the end screen shows.
+function watchCanvas() {
+  const probe = document.createElement('canvas');
+  probe.width = 32;
+  probe.height = 24;
+  const context = probe.getContext('2d', {willReadFrequently: true});
+  const canvas = document.getElementById('canvas');
+  const frame = window.requestAnimationFrame.bind(window);
+  window.samples = [];
+  window.requestAnimationFrame = callback => frame(time => {
+    callback(time);
+    if (!canvas.classList.contains('shown')) return;
+    context.drawImage(canvas, 0, 0, 32, 24);
+    const d = context.getImageData(0, 0, 32, 24).data;
+    let red = 0, blue = 0, dark = 0, light = 0;
+    for (let i = 6 * 32 * 4; i < 18 * 32 * 4; i += 4) {
+      red += d[i] > 110 && d[i + 1] < 70 && d[i + 2] < 70;
+      blue += d[i + 2] > 110 && d[i] < 70 && d[i + 1] < 70;
+      dark += Math.max(d[i], d[i + 1], d[i + 2]) < 50;
+      light += (d[i] + d[i + 1] + d[i + 2]) / 3;
+    }
+    const scene = red > 192 ? 'red' : blue > 192 ? 'blue' : dark > 192 ? 'dark' : 'other';
+    window.samples.push({t: performance.now(), scene, light: light / 384, green: d[(12 * 32 + 16) * 4 + 1]});
+  });
+  (function watchEnd() {
+    if (document.getElementById('ended').classList.contains('shown')) window.endedAt = performance.now();
+    else frame(watchEnd);
+  })();
+}
+
+// Opens a page, keeps its console, waits for the start screen and starts watching the canvas.
+async function open(browser, url, size) {
+  const page = await browser.newPage();
+  await page.setViewport(size);
+  page.messages = [];
+  page.on('console', message => page.messages.push({type: message.type(), text: message.text()}));
+  page.on('pageerror', error => page.messages.push({type: 'pageerror', text: String(error)}));
+  const opened = Date.now();
+  await page.goto(url);
+  await page.waitForSelector('#start.shown', {timeout: 60000});
+  page.loadMs = Date.now() - opened;
+  await page.evaluate(watchCanvas);
+  return page;
+}
+
+const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
+const stats = page => page.evaluate(() => ({ticks: Module.k3lStats.ticks, events: Module.k3lStats.events, dry: Module.k3lStats.dry}));
+const samples = (page, from, to) => page.evaluate((a, b) => window.samples.filter(s => s.t >= a && s.t <= b), from, to);
+const logged = page => page.messages.filter(m => m.type === 'log').map(m => m.text).join('');
+const problems = page => page.messages.filter(m => m.type !== 'log').map(m => m.text);
+// The events a page released: [{parameter, heard, released}] (performance.now() milliseconds).
+function events(stats) {
+  const list = [];
+  for (let i = 0; i < stats.events.length; i += 3) {
+    list.push({parameter: stats.events[i], heard: stats.events[i + 1], released: stats.events[i + 2]});
+  }
+  return list;
+}
+// The scenes seen between two moments, each once, in order.
+async function scenesBetween(page, from, to) {
+  const seen = (await samples(page, from, to)).map(s => s.scene);
+  return seen.filter((scene, i) => scene !== seen[i - 1]).join(' ');
+}
+async function endedWithin(page, ms) {
+  try { await page.waitForSelector('#ended.shown', {timeout: ms}); return true; } catch (e) { return false; }
+}
+
+// Cuts at their rows, the closing fade and the card, the quit event.
+async function cutsFadeQuit(browser, base) {
+  const page = await open(browser, base + '/cuts/', {width: 640, height: 480});
+  check('loading text, byte for byte, on the page and in the browser console',
+        await page.$eval('#console', e => e.textContent) === LOADED && logged(page) === LOADED, JSON.stringify(logged(page)));
+  await page.click('#start');
+  const ended = await endedWithin(page, 20000);
+  check('the quit event ends the show', ended);
+  const list = events(await stats(page));
+  check('every event released once, in order', list.map(e => e.parameter).join() === '1,0,2,1,6,17,17,27', JSON.stringify(list));
+  if (list.length !== 8) return page.close();
+  const rows = [0, 6, 12, 18, 24, 28, 56, 85];
+  const rowMs = list.map((e, i) => (e.heard - list[0].heard) - rows[i] * ROW_MS);
+  check('each event heard at its row', rowMs.every(error => Math.abs(error) < 2), rowMs.join());
+  const expected = ['red', 'dark', 'blue', 'red'];
+  for (let i = 0; i < 4; i++) {
+    const before = await scenesBetween(page, list[i].heard - 200, list[i].heard - 5);
+    const after = await scenesBetween(page, list[i].heard + 100, list[i + 1].heard - 5);
+    check(`cut ${i} shows at its row's time`, after === expected[i] && (i === 0 || !before.includes(expected[i])),
+          `before: ${before}; after: ${after}`);
+  }
+  // The veil darkens scene 6 for 50 ticks (2.75 s), then scene 7's card fades in from the second Z11.
+  const seen = async (from, to, key) => (await samples(page, from, to)).map(s => s[key]);
+  const veiled = Math.max(...await seen(list[5].heard + 2300, list[5].heard + 2600, 'light'));
+  const unveiled = Math.min(...await seen(list[5].heard - 300, list[5].heard, 'light'));
+  check('the closing fade veils scene 6', veiled < unveiled / 4, `${unveiled} then ${veiled}`);
+  const cardBefore = await seen(list[6].heard - 300, list[6].heard, 'green');
+  const cardAfter = await seen(list[6].heard + 3000, list[6].heard + 3300, 'green');
+  check('then the closing card fades in', Math.max(...cardBefore) < 30 && Math.min(...cardAfter) > 200,
+        `${cardBefore} .. ${cardAfter}`);
+  const end = await page.evaluate(() => window.endedAt);
+  check('the show ends at the quit event\'s row', end >= list[7].heard && end < list[7].heard + 300, end - list[7].heard);
+  check('no warnings or errors in the console', problems(page).length === 0, problems(page).join(' | '));
+  await page.close();
+}
+
+// Keys other than Escape do nothing; Escape ends the show and its music at once.
+async function keys(browser, base) {
+  const page = await open(browser, base + '/keys/', {width: 800, height: 600});
+  await page.click('#start');
+  await sleep(1000);
+  for (const key of ['a', 'q', ' ', 'Enter', 'x', 'F1', 'ArrowLeft', 'Tab']) await page.keyboard.press(key);
+  await sleep(500);
+  const before = await stats(page);
+  check('other keys do nothing', !(await endedWithin(page, 500)) && before.ticks.length > 20 &&
+        (await page.evaluate(() => K3L.ctx && K3L.ctx.state)) === 'running');
+  const pressed = await page.evaluate(() => performance.now());
+  await page.keyboard.press('Escape');
+  const ended = await endedWithin(page, 2000);
+  const end = await page.evaluate(() => window.endedAt);
+  check('Escape ends the show at once', ended && end - pressed < 200, end - pressed);
+  check('Escape stops the music', (await page.evaluate(() => K3L.ctx)) === null);
+  check('the end screen offers to play again', await page.$eval('#again', e => e.offsetParent !== null));
+  await page.close();
+}
+
+// No module: the failure text, scene 0 for good, Escape still ends the show.
+async function missingModule(browser, base) {
+  const page = await open(browser, base + '/missing/', {width: 800, height: 600});
+  check('missing module: the failure text, byte for byte', logged(page) === NOT_LOADED, JSON.stringify(logged(page)));
+  await page.click('#start');
+  await sleep(2000);
+  const seen = await scenesBetween(page, 0, Infinity);
+  check('missing module: the show stays in scene 0', seen === 'dark', seen);
+  check('missing module: the canvas keeps its window size', await page.$eval('#canvas', e => e.width + 'x' + e.height) === '640x480');
+  await page.keyboard.press('Escape');
+  check('missing module: Escape ends the show', await endedWithin(page, 2000));
+  await page.close();
+}
+
+// The whole show with its own music and data at 1280 x 720: no GL error; the event timing
+// and the tick, as the page measured them.
+async function wholeSong(browser, base) {
+  const page = await open(browser, base + '/show/', {width: 1280, height: 720});
+  console.log(`# page loaded to its start screen in ${page.loadMs} ms`);
+  await page.click('#start');
+  check('the whole show ends by itself', await endedWithin(page, 300000));
+  const glError = await page.evaluate(() => GLctx.getError());
+  check('no GL error during the whole show', glError === 0 && problems(page).length === 0,
+        `getError ${glError}; ${problems(page).join(' | ')}`);
+  const result = await stats(page);
+  const errors = events(result).map(e => e.released - e.heard).sort((a, b) => a - b);
+  const at = q => errors[Math.min(errors.length - 1, Math.floor(q * errors.length))].toFixed(2);
+  const within = errors.filter(e => Math.abs(e) <= 10).length;
+  console.log(`# events: ${errors.length}, released - heard: min ${at(0)} median ${at(0.5)} p95 ${at(0.95)} ` +
+              `max ${at(1)} ms; within 10 ms: ${within}; the audio queue ran dry ${result.dry} times`);
+  const t = result.ticks, n = t.length / 3;
+  let late = 0, lost = 0;
+  for (let i = 0; i < t.length; i += 3) {
+    late = Math.max(late, t[i + 1] - t[i]);
+    if (i && t[i] - t[i - 3] > 56) lost++;
+  }
+  const perTick = (t[t.length - 3] - t[0]) / (n - 1);
+  const audioPerTick = ((t[t.length - 3] - t[t.length - 1]) - (t[0] - t[2])) / (n - 1);
+  console.log(`# ticks: ${n}, ${perTick.toFixed(6)} ms each on performance.now(), ${audioPerTick.toFixed(6)} ms on the ` +
+              `audio clock (drift over the song ${((audioPerTick - 55) * (n - 1)).toFixed(1)} ms); ` +
+              `latest run ${late.toFixed(2)} ms after its due time; ${lost} ticks more than 56 ms after the last`);
+  check('events in order and none lost', errors.length > 250);
+  await page.close();
+}
+
+(async () => {
+  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'k3l-web-test.'));
+  const server = await serve(root);
+  const base = `http://127.0.0.1:${server.address().port}`;
+  const browser = await puppeteer.launch({executablePath: CHROMIUM, headless: true,
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--window-size=1280,720']});
+  try {
+    makePage(root, 'cuts', 100, ['0:01', '6:00', '12:02', '18:01', '24:06', '28:11', '56:11', '85:1B']);
+    makePage(root, 'keys', 400, ['0:01']);
+    makePage(root, 'missing', 0, []);
+    await cutsFadeQuit(browser, base);
+    await keys(browser, base);
+    await missingModule(browser, base);
+    if (wholeShow) {
+      fs.symlinkSync(path.resolve(webDir), path.join(root, 'show'));
+      await wholeSong(browser, base);
+    }
+  } catch (error) {
+    check('the run itself', false, error.stack);
+  } finally {
+    await browser.close();
+    server.close();
+    fs.rmSync(root, {recursive: true, force: true});
+  }
+  console.log(`${passed} passed, ${failed} failed`);
+  process.exit(failed ? 1 : 0);
+})();
