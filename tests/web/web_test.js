@@ -145,7 +145,7 @@ async function cutsFadeQuit(browser, base) {
   if (list.length !== 8) return page.close();
   const rows = [0, 6, 12, 18, 24, 28, 56, 85];
   const rowMs = list.map((e, i) => (e.heard - list[0].heard) - rows[i] * ROW_MS);
-  check('each event heard at its row', rowMs.every(error => Math.abs(error) < 2), rowMs.join());
+  check('each event heard at its row', rowMs.every(error => Math.abs(error) < 2), `${rowMs} (queue ran dry ${(await stats(page)).dry} times)`);
   const expected = ['red', 'dark', 'blue', 'red'];
   for (let i = 0; i < 4; i++) {
     const before = await scenesBetween(page, list[i].heard - 200, list[i].heard - 5);

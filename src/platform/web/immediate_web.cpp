@@ -7,11 +7,27 @@
 namespace {
 // Whether a primitive is open: written by k3lBegin and k3lEnd, read by the colour and texture calls.
 bool insidePrimitive = false;
+// Whether 2D texturing is on: written by k3lEnable and k3lDisable, read by every vertex.
+bool texturing = false;
 // The current colour (RGBA, 0 to 1) and texture coordinate: written by the colour and
 // texture calls, read by every vertex.
 GLfloat currentColor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 GLfloat currentTexCoord[2] = {0.0f, 0.0f};
 }  // namespace
+
+// Turns a capability on, noting texturing.
+void k3lEnable(GLenum capability)
+{
+    texturing = texturing || capability == GL_TEXTURE_2D;
+    glEnable(capability);
+}
+
+// Turns a capability off, noting texturing.
+void k3lDisable(GLenum capability)
+{
+    texturing = texturing && capability != GL_TEXTURE_2D;
+    glDisable(capability);
+}
 
 // Opens a primitive.
 void k3lBegin(GLenum mode)
@@ -55,11 +71,13 @@ void k3lTexCoord2f(GLfloat s, GLfloat t)
     }
 }
 
-// A vertex with the current colour and texture coordinate.
+// A vertex with the current colour and, while texturing, texture coordinate.
 void k3lVertex3f(GLfloat x, GLfloat y, GLfloat z)
 {
     glColor4f(currentColor[0], currentColor[1], currentColor[2], currentColor[3]);
-    glTexCoord2f(currentTexCoord[0], currentTexCoord[1]);
+    if (texturing) {
+        glTexCoord2f(currentTexCoord[0], currentTexCoord[1]);
+    }
     glVertex3f(x, y, z);
 }
 

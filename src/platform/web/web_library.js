@@ -144,7 +144,7 @@ mergeInto(LibraryManager.library, {
       K3L.queued = 0;
       start = K3L.anchor;
     }
-    if (K3L.buffers.length < 16) K3L.buffers.push(ctx.createBuffer(2, count, rate));
+    if (K3L.buffers.length < 48) K3L.buffers.push(ctx.createBuffer(2, count, rate));
     var buffer = K3L.buffers[K3L.next++ % K3L.buffers.length];
     var left = buffer.getChannelData(0), right = buffer.getChannelData(1), base = frames >> 2;
     for (var i = 0; i < count; i++) {

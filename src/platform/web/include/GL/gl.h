@@ -4,10 +4,13 @@
 // emulation of immediate mode lays out a primitive's vertex data by the calls made for
 // its first vertex, so a colour or texture coordinate set once for several vertices
 // garbles the primitive; routed, every vertex takes the current colour and texture
-// coordinate, as OpenGL gives them.
+// coordinate, as OpenGL gives them (the texture coordinate only while texturing is on:
+// the emulation leaves it out of the vertex layout otherwise).
 #include_next <GL/gl.h>
 
 #ifndef K3L_GL_UNROUTED
+void k3lEnable(GLenum capability);
+void k3lDisable(GLenum capability);
 void k3lBegin(GLenum mode);
 void k3lEnd();
 void k3lColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha);
@@ -18,6 +21,8 @@ void k3lVertex3fv(const GLfloat* vertex);
 void k3lVertex3i(GLint x, GLint y, GLint z);
 void k3lVertex2i(GLint x, GLint y);
 
+#define glEnable k3lEnable
+#define glDisable k3lDisable
 #define glBegin k3lBegin
 #define glEnd k3lEnd
 #define glColor4f k3lColor4f
