@@ -146,10 +146,11 @@ async function cutsFadeQuit(browser, base) {
   const rows = [0, 6, 12, 18, 24, 28, 56, 85];
   const rowMs = list.map((e, i) => (e.heard - list[0].heard) - rows[i] * ROW_MS);
   check('each event heard at its row', rowMs.every(error => Math.abs(error) < 2), `${rowMs} (queue ran dry ${(await stats(page)).dry} times)`);
+  // The first picture of a scene waits for its shaders to compile (up to a few hundred ms in SwiftShader).
   const expected = ['red', 'dark', 'blue', 'red'];
   for (let i = 0; i < 4; i++) {
     const before = await scenesBetween(page, list[i].heard - 200, list[i].heard - 5);
-    const after = await scenesBetween(page, list[i].heard + 100, list[i + 1].heard - 5);
+    const after = await scenesBetween(page, list[i].heard + (i ? 100 : 500), list[i + 1].heard - 5);
     check(`cut ${i} shows at its row's time`, after === expected[i] && (i === 0 || !before.includes(expected[i])),
           `before: ${before}; after: ${after}`);
   }
@@ -157,7 +158,7 @@ async function cutsFadeQuit(browser, base) {
   const seen = async (from, to, key) => (await samples(page, from, to)).map(s => s[key]);
   const veiled = Math.max(...await seen(list[5].heard + 2300, list[5].heard + 2600, 'light'));
   const unveiled = Math.min(...await seen(list[5].heard - 300, list[5].heard, 'light'));
-  check('the closing fade veils scene 6', veiled < unveiled / 4, `${unveiled} then ${veiled}`);
+  check('the closing fade veils scene 6', veiled < unveiled / 2, `${unveiled} then ${veiled}`);
   const cardBefore = await seen(list[6].heard - 300, list[6].heard, 'green');
   const cardAfter = await seen(list[6].heard + 3000, list[6].heard + 3300, 'green');
   check('then the closing card fades in', Math.max(...cardBefore) < 30 && Math.min(...cardAfter) > 200,
