@@ -28,7 +28,7 @@ double k3lAudioOutputOffset();
 double k3lAudioQueue(const float* frames, int count, int rate);
 void k3lAudioStop();
 void k3lAudioClose();
-void k3lNoteEvent(int parameter, double heardMs, double releasedMs);
+void k3lNoteEvent(int parameter, double outputMs, double heardMs, double releasedMs);
 }
 
 namespace {
@@ -156,7 +156,7 @@ double stepWebPlayer(double nowMs)
         }
         pendingFirst = (pendingFirst + 1) % PENDING_CAPACITY;
         --pendingCount;
-        k3lNoteEvent(event.parameter, heardMs, nowMs);
+        k3lNoteEvent(event.parameter, event.at * scale, heardMs, nowMs);
         if (playing->callback != nullptr) {
             playing->callback(playing, event.parameter);
         }

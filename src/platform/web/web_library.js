@@ -83,8 +83,8 @@ mergeInto(LibraryManager.library, {
   },
 
   k3lNoteEvent__deps: ['$K3L'],
-  k3lNoteEvent: function(parameter, heardMs, releasedMs) {
-    K3L.stats.events.push(parameter, heardMs, releasedMs);
+  k3lNoteEvent: function(parameter, outputMs, heardMs, releasedMs) {
+    K3L.stats.events.push(parameter, outputMs, heardMs, releasedMs);
   },
 
   // Makes the AudioContext (at the song's rate where the browser allows) and asks it to start; 0 without Web Audio.
