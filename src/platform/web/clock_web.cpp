@@ -1,9 +1,12 @@
 // The system clock calls over the browser's performance.now(), in nanoseconds. The
 // clock stands still while the page waits for its start click, as the desktop's
-// loading takes no time on the show's clock once the music starts, and the page's
-// main loop may pin it to the moment a step was due (web.h).
+// loading takes no time on the show's clock once the music starts; it follows the
+// audio output's clock over time, so that ticks keep step with the music however the
+// browser's two clocks drift apart; and the page's main loop may pin it to the moment
+// a step was due (web.h).
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/clock.h"
@@ -12,10 +15,15 @@
 namespace {
 
 constexpr int64_t NANOSECONDS_PER_SECOND = 1000000000;  // counter frequency, counts per second
+constexpr double MAX_SLEW = 0.01;                        // milliseconds of lag taken up per millisecond at most
 
 // Milliseconds the clock has been held, and since when (or -1): written by holdShowClock, read by every reading.
 double heldMs = 0.0;
 double holdStartMs = -1.0;
+// Milliseconds the clock runs behind performance.now() to follow the audio clock, and when that
+// last changed: written by followAudioClock, read by every reading.
+double lagMs = 0.0;
+double lagSetMs = 0.0;
 // The pinned count, or -1: written by pinShowClock and unpinShowClock (the main loop), read by every reading.
 int64_t pinnedCount = -1;
 
@@ -24,12 +32,19 @@ int64_t pinnedCount = -1;
 int64_t showClockCountAt(double performanceMs)
 {
     const double since = holdStartMs >= 0.0 ? holdStartMs : performanceMs;
-    return std::llround((since - heldMs) * NANOSECONDS_PER_MS);
+    return std::llround((since - heldMs - lagMs) * NANOSECONDS_PER_MS);
 }
 
 double performanceMsOf(int64_t count)
 {
-    return static_cast<double>(count) / NANOSECONDS_PER_MS + heldMs;
+    return static_cast<double>(count) / NANOSECONDS_PER_MS + heldMs + lagMs;
+}
+
+void followAudioClock(double nowMs, double targetMs)
+{
+    const double step = MAX_SLEW * std::max(0.0, nowMs - lagSetMs);
+    lagMs = std::min(std::max(targetMs, lagMs - step), lagMs + step);
+    lagSetMs = nowMs;
 }
 
 int64_t showClockCount()

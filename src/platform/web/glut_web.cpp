@@ -9,7 +9,9 @@
 //    falls due (a Zxx event heard, the show's next tick, the audio to render ahead)
 //    rather than every 4 ms, and runs each tick with the show's clock pinned at the
 //    count it fell due: performance.now() comes in 0.1 ms steps, and a tick that
-//    always read a little late would drift against the music.
+//    always read a little late would drift against the music. After a stall of the
+//    page (a long frame, a shader compiled) the missed ticks follow at once, up to ten;
+//    a longer stall is dropped, as the desktop drops it.
 //  - glutFullScreen: full screen needs the click, so the page asks for it then; until
 //    then the canvas fills the page.
 //  - glutKeyboardFunc: the page passes the keys on as emscripten's GLUT would, but from
@@ -38,7 +40,8 @@ namespace {
 
 constexpr double REFILL_MS = 50.0;        // milliseconds the loop sleeps at most: the player renders ahead then
 constexpr int TICK_SEARCH_LIMIT = 100000; // clock counts looked at past the first guess for a tick's count
-constexpr int64_t LATE_LIMIT = static_cast<int64_t>(TICK_MS * NANOSECONDS_PER_MS);  // counts: a tick later than this runs at its real time
+constexpr int64_t TICK_COUNTS = static_cast<int64_t>(TICK_MS * NANOSECONDS_PER_MS);  // clock counts in a tick
+constexpr int64_t CATCH_UP_LIMIT = 10 * TICK_COUNTS;  // clock counts: a tick later than this runs at its real time
 
 // The show's idle handler: written by glutIdleFunc, called by the main loop.
 void (*idleHandler)() = nullptr;
@@ -74,7 +77,7 @@ int64_t nextTickCount()
 {
     if (frameTimer.startCount != knownTimerStart) {
         knownTimerStart = frameTimer.startCount;
-        int64_t count = knownTimerStart + LATE_LIMIT - 1;
+        int64_t count = knownTimerStart + TICK_COUNTS - 1;
         for (int step = 0; step < TICK_SEARCH_LIMIT && !tickDueAt(count); ++step) {
             ++count;
         }
@@ -91,9 +94,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE double k3lLoopStep()
 {
     const double now = emscripten_get_now();
     const double nextEvent = stepWebPlayer(now);
+    followAudioClock(now, audioClockLagMs());
     const int64_t nowCount = showClockCountAt(now);
     const int64_t tickCount = nextTickCount();
-    const bool tickDue = tickCount <= nowCount && nowCount - tickCount < LATE_LIMIT;
+    const bool tickDue = tickCount <= nowCount && nowCount - tickCount < CATCH_UP_LIMIT;
     pinShowClock(tickDue ? tickCount : nowCount);
     const int64_t timerBefore = frameTimer.startCount;
     if (idleHandler != nullptr) {

@@ -43,6 +43,7 @@ constexpr double START_POLL_MS = 10.0;       // milliseconds between looks at a 
 constexpr double NEVER = 1e300;              // a performance.now() time nothing reaches
 constexpr int EVENT_CAPACITY = 256;          // events one chunk can hold
 constexpr int PENDING_CAPACITY = 4096;       // events rendered and not yet heard
+constexpr double LAG_SMOOTHING_MS = 1000.0;  // milliseconds over which the audio clock's lag is averaged
 
 enum class Output { none, waiting, audio, silent };
 
@@ -65,6 +66,11 @@ FMUSIC_MODULE* playing = nullptr;
 double renderedUntil = 0.0;      // output time (as PendingEvent::at) up to which the song is queued
 int64_t silentFrames = 0;        // frames rendered on the silent output
 double silentStartMs = 0.0;      // performance.now() of the silent output's first frame
+// The output timestamp's offset when the audio output started, and the audio clock's smoothed lag
+// behind performance.now() since, with the time it was last updated: written by the step, read by audioClockLagMs.
+double startOffsetMs = 0.0;
+double lagMs = 0.0;
+double lagUpdatedMs = -1.0;
 // Rendered events, a ring: written by the step's rendering and PlaySong, read by its release.
 PendingEvent pending[PENDING_CAPACITY];
 int pendingFirst = 0;
@@ -117,6 +123,9 @@ void settleOutput(double nowMs)
 {
     if (k3lAudioRunning()) {
         output = Output::audio;
+        startOffsetMs = k3lAudioOutputOffset();
+        lagMs = 0.0;
+        lagUpdatedMs = nowMs;
     } else if (nowMs - startAskedMs > START_LIMIT_MS) {
         k3lAudioClose();
         output = Output::silent;
@@ -147,6 +156,11 @@ double stepWebPlayer(double nowMs)
     const bool audio = output == Output::audio;
     const double offsetMs = audio ? k3lAudioOutputOffset() : 0.0;
     const double scale = audio ? 1000.0 : 1.0;
+    if (audio) {
+        const double weight = std::min(1.0, (nowMs - lagUpdatedMs) / LAG_SMOOTHING_MS);
+        lagMs += (offsetMs - startOffsetMs - lagMs) * weight;
+        lagUpdatedMs = nowMs;
+    }
     renderAhead(audio ? k3lAudioTime() + AHEAD_SECONDS : nowMs + AHEAD_SECONDS * 1000.0);
     while (playing != nullptr && pendingCount > 0) {
         const PendingEvent event = pending[pendingFirst];
@@ -162,6 +176,11 @@ double stepWebPlayer(double nowMs)
         }
     }
     return NEVER;
+}
+
+double audioClockLagMs()
+{
+    return output == Output::audio ? lagMs : 0.0;
 }
 
 signed char FSOUND_Init(int mixrate, int, unsigned int)

@@ -22,6 +22,11 @@ void pinShowClock(int64_t count);
 // Lets the show's clock follow performance.now() again.
 void unpinShowClock();
 
+// Lets the show's clock follow the music's clock over time: `lagMs` is how far the audio
+// output's clock has fallen behind performance.now() since the song started. The clock
+// takes it up at most 1 % faster or slower than real time, so it never runs backwards.
+void followAudioClock(double nowMs, double lagMs);
+
 // Holds the show's clock from now on (the page waits for its start click) or lets it
 // run on from where it was held.
 void holdShowClock(bool hold);
@@ -34,3 +39,7 @@ void startWebPlayer();
 // row has been heard by `nowMs` (performance.now()). Returns the performance.now() time
 // of the next event known, or a time far in the future.
 double stepWebPlayer(double nowMs);
+
+// How far the audio output's clock has fallen behind performance.now() since the song
+// started (milliseconds, smoothed over about a second); 0 without an audio output.
+double audioClockLagMs();
