@@ -9,11 +9,12 @@
 //    falls due (a Zxx event heard, the show's next tick, the audio to render ahead)
 //    rather than every 4 ms, and runs each tick with the show's clock pinned at the
 //    count it fell due: performance.now() comes in 0.1 ms steps, and a tick that
-//    always read a little late would drift against the music. After a stall of the
+//    always read a little late would drift against the music (the clock itself follows
+//    the music's clock: clock_web.cpp). After a stall of the
 //    page (a long frame, a shader compiled) the missed ticks follow at once, up to ten;
 //    a longer stall is dropped, as the desktop drops it.
-//  - glutFullScreen: full screen needs the click, so the page asks for it then; until
-//    then the canvas fills the page.
+//  - glutFullScreen: full screen needs the click, so it is remembered: at the click the
+//    canvas fills the page and the page asks for full screen.
 //  - glutKeyboardFunc: the page passes the keys on as emscripten's GLUT would, but from
 //    a callback that takes the show's exit as the end of the show, not as an error.
 //  - ShowCursor and the window: the pointer hidden over the canvas.
