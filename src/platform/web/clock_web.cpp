@@ -15,7 +15,7 @@
 namespace {
 
 constexpr int64_t NANOSECONDS_PER_SECOND = 1000000000;  // counter frequency, counts per second
-constexpr double MAX_SLEW = 0.01;                        // milliseconds of lag taken up per millisecond at most
+constexpr double MAX_SLEW = 0.25;                        // milliseconds of lag taken up per millisecond at most
 
 // Milliseconds the clock has been held, and since when (or -1): written by holdShowClock, read by every reading.
 double heldMs = 0.0;

@@ -24,7 +24,7 @@ void unpinShowClock();
 
 // Lets the show's clock follow the music's clock over time: `lagMs` is how far the audio
 // output's clock has fallen behind performance.now() since the song started. The clock
-// takes it up at most 1 % faster or slower than real time, so it never runs backwards.
+// takes it up at most 25 % faster or slower than real time, so it never runs backwards.
 void followAudioClock(double nowMs, double lagMs);
 
 // Holds the show's clock from now on (the page waits for its start click) or lets it
