@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# The Windows build under Wine, inside tests/env/with-test-env.sh (Xvfb, a PulseAudio null sink):
+#   test-windows.sh WIN_BUILD NATIVE_BUILD
+# WIN_BUILD holds k3lvana.exe and play_events.exe (scripts/windows/build.sh); NATIVE_BUILD the
+# show's data and the native helpers. Wine runs in a private prefix kept in WIN_BUILD/wineprefix;
+# the wineserver is waited for between runs (it lingers, and the next run would inherit it).
+set -uo pipefail
+win=$(cd "$1" && pwd)
+native=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+
+# Wine draws GL through Mesa's software rasteriser, which stops showing anything in a window once it
+# has been resized (full screen included) when the X server offers MIT-SHM: these runs get an X server
+# of their own without it, as a remote display would be (the test environment's keeps its sound server).
+xdisplay=$(mktemp)
+Xvfb -displayfd 3 -screen 0 "${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}x24" -nolisten tcp -extension MIT-SHM \
+    3>"$xdisplay" 2>/dev/null &
+xvfb_pid=$!
+trap 'kill $xvfb_pid; rm -f "$xdisplay"' EXIT
+for _ in $(seq 1 100); do
+    [ -s "$xdisplay" ] && break
+    sleep 0.05
+done
+export DISPLAY=":$(head -n 1 "$xdisplay")"
+
+export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -k 2>/dev/null
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || { echo "FAIL: wineboot could not make $WINEPREFIX" >&2; exit 1; }
+fi
+wineserver -w
+
+make_module=$native/tests/support/make_sync_module
+pointer_probe=$native/tests/e2e/pointer_probe
+passed=0
+failed=0
+
+# Runs one case in a subshell of its own (show_lib.sh ends it at the first failure).
+run_case() {
+    local started=$SECONDS
+    if (case_name=$1 && work=$(mktemp -d /tmp/k3l-win.XXXXXX) && source "$here/../env/show_lib.sh" && "case_$1"); then
+        passed=$((passed + 1))
+        echo "ok ($1, $((SECONDS - started)) s)"
+    else
+        failed=$((failed + 1))
+    fi
+    wineserver -w
+}
+
+# A run directory with the show's images, and a module of ROWS rows with the given events unless none.
+prepare() {
+    mkdir -p "$work/run/data"
+    cp "$native"/data/*.tga "$work/run/data/"
+    rm -f "$work/run/data/zelto-07.tga"
+    [ $# -eq 0 ] || "$make_module" "$work/run/data/zelto-07.tga" "$@" || fail "cannot write the module"
+}
+
+# Starts the show under Wine in run/, stdout and stderr in $work.
+start() {
+    (cd "$work/run" && exec wine "$win/k3lvana.exe" >"$work/stdout" 2>"$work/stderr") &
+    pid=$!
+}
+
+# Fails unless the console (Windows line ends taken as Unix ones) is the given text and stderr is empty.
+expect_console() {
+    tr -d '\r' <"$work/stdout" >"$work/console"
+    "$1" >"$work/expected"
+    cmp -s "$work/expected" "$work/console" || fail "console text differs"
+    ! [ -s "$work/stderr" ] || fail "stderr is not empty"
+}
+
+# Success: the console text, and the module's quit event ends the show with status 0.
+case_console_quit() {
+    prepare 32 12:1B
+    start
+    wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+}
+
+# Without the module: the failure text and the 640 x 480 window, the pointer hidden; Escape ends it.
+case_missing_module() {
+    prepare
+    start
+    id=$(window) || fail "no window"
+    wait_console "Impossibile"
+    sleep 1
+    [ "$(size_of "$id")" = 640x480 ] || fail "window is $(size_of "$id"), not 640x480"
+    [ "$("$pointer_probe" "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" Escape
+    wait_exit 10
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_not_loaded
+}
+
+# Full screen after loading, the pointer hidden; keys other than Escape do nothing, Escape ends with 0.
+case_fullscreen_keys() {
+    prepare 2020 2000:1B
+    start
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    local screen="${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}"
+    for _ in $(seq 1 100); do
+        [ "$(size_of "$id")" = "$screen" ] && break
+        sleep 0.05
+    done
+    [ "$(size_of "$id")" = "$screen" ] || fail "window is $(size_of "$id"), not full screen $screen"
+    [ "$("$pointer_probe" "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" a q space Return x F1 Left
+    sleep 1
+    kill -0 "$pid" 2>/dev/null || fail "a key other than Escape ended the show"
+    press "$id" Escape
+    wait_exit 10
+    [ "$status" = 0 ] || fail "status $status"
+    ! [ -s "$work/stderr" ] || fail "stderr is not empty"
+}
+
+# Scene cuts on screen at their rows' times: solid-colour images (scene 1's backdrop red, scene 2's
+# blue, the rest transparent), cuts to 1, 2, 1 at rows 10, 30, 50 (2.4 s apart), the quit event at 70.
+case_scene_cuts() {
+    prepare
+    local images=()
+    for image in "$native"/data/*.tga; do
+        images+=("$(basename "$image" .tga):00000000")
+    done
+    "$native/tests/windows/solid_images" "$work/run/data" "${images[@]}" afraid512:FF0000FF confidence512:0000FFFF
+    "$make_module" "$work/run/data/zelto-07.tga" 80 10:01 30:02 50:01 70:1B || fail "cannot write the module"
+    start
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    "$native/tests/windows/screen_watch" "$id" 15 | grep -v ' -$' >"$work/colours" &
+    wait_exit 30
+    wait
+    # The dark opening, then red, blue, red; each cut 2.4 s after the one before, give or take 0.3 s.
+    awk '$2 != "O"' "$work/colours" | awk '
+        { seen = seen $2; t[NR] = $1 }
+        END {
+            if (seen !~ /^K*RBR/) { print "colours " seen; exit 1 }
+            first = index(seen, "R")
+            for (i = first + 1; i <= first + 2; ++i) {
+                gap = t[i] - t[i - 1]
+                if (gap < 2100 || gap > 2700) { print "cut " i - first " came " gap " ms after the one before"; exit 1 }
+            }
+        }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
+}
+
+# The music on the sink's monitor and its events' timing against it (bench/event_timing), through the
+# given DLL overrides: WASAPI, or MME when avrt.dll, which PortAudio needs for WASAPI, is missing (as on
+# Windows XP: MME goes through the same sound server, and its jittery device
+# has to start the song after the player's bounded wait).
+timing() {
+    WINEDLLOVERRIDES="$1" "$native/bench/event_timing" --minutes 0.25 --player "wine $win/play_events.exe" \
+        >"$work/timing" 2>"$work/stderr"
+    cat "$work/timing" | sed "s/^/    $case_name: /"
+    grep -q '^arrived: \([0-9]*\) of \1,' "$work/timing" || fail "not every event arrived"
+    grep -q 'unmatched 0$' "$work/timing" || fail "events without a click heard near them"
+}
+case_timing_wasapi() { timing "mscoree,mshtml="; }
+case_timing_mme() { timing "mscoree,mshtml=;avrt=d"; }
+
+for name in ${K3L_WINDOWS_CASES:-console_quit missing_module fullscreen_keys scene_cuts timing_wasapi timing_mme}; do
+    run_case "$name"
+done
+wineserver -k 2>/dev/null
+echo "test-windows: $passed passed, $failed failed"
+[ "$failed" = 0 ]
