@@ -55,9 +55,10 @@ prepare() {
     [ $# -eq 0 ] || "$make_module" "$work/run/data/zelto-07.tga" "$@" || fail "cannot write the module"
 }
 
-# Starts the show under Wine in run/, stdout and stderr in $work.
+# Starts the show under Wine in run/, stdout and stderr in $work; WINEDLLOVERRIDES as given, if any.
 start() {
-    (cd "$work/run" && exec wine "$win/k3lvana.exe" >"$work/stdout" 2>"$work/stderr") &
+    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$win/k3lvana.exe" >"$work/stdout" \
+        2>"$work/stderr") &
     pid=$!
 }
 
@@ -115,8 +116,10 @@ case_fullscreen_keys() {
     ! [ -s "$work/stderr" ] || fail "stderr is not empty"
 }
 
-# Scene cuts on screen at their rows' times: solid-colour images (scene 1's backdrop red, scene 2's
-# blue, the rest transparent), cuts to 1, 2, 1 at rows 10, 30, 50 (2.4 s apart), the quit event at 70.
+# Scene cuts on screen at their rows' times, with no audio device at all (Wine's sound drivers
+# disabled: the silent output keeps the song's time): solid-colour images (scene 1's backdrop red,
+# scene 2's blue, the rest transparent), cuts to 1, 2, 1 at rows 10, 30, 50 (2.4 s apart), the quit
+# event at 70.
 case_scene_cuts() {
     prepare
     local images=()
@@ -125,17 +128,18 @@ case_scene_cuts() {
     done
     "$native/tests/windows/solid_images" "$work/run/data" "${images[@]}" afraid512:FF0000FF confidence512:0000FFFF
     "$make_module" "$work/run/data/zelto-07.tga" 80 10:01 30:02 50:01 70:1B || fail "cannot write the module"
-    start
+    start "$WINEDLLOVERRIDES;winepulse.drv,winealsa.drv,wineoss.drv=d"
     id=$(window) || fail "no window"
     wait_console "Loaded."
     "$native/tests/windows/screen_watch" "$id" 15 | grep -v ' -$' >"$work/colours" &
     wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
     wait
     # The dark opening, then red, blue, red; each cut 2.4 s after the one before, give or take 0.3 s.
     awk '$2 != "O"' "$work/colours" | awk '
         { seen = seen $2; t[NR] = $1 }
         END {
-            if (seen !~ /^K*RBR/) { print "colours " seen; exit 1 }
+            if (seen !~ /^K+RBR/) { print "colours " seen; exit 1 }
             first = index(seen, "R")
             for (i = first + 1; i <= first + 2; ++i) {
                 gap = t[i] - t[i - 1]
@@ -144,7 +148,8 @@ case_scene_cuts() {
         }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
 }
 
-# The music on the sink's monitor and its events' timing against it (bench/event_timing), through the
+# The music on the sink's monitor (a click for each event) and the events' timing against it, measured
+# and printed, not judged (bench/event_timing; figures in docs/windows.md), through the
 # given DLL overrides: WASAPI, or MME when avrt.dll, which PortAudio needs for WASAPI, is missing (as on
 # Windows XP: MME goes through the same sound server, and its jittery device
 # has to start the song after the player's bounded wait).
@@ -153,7 +158,10 @@ timing() {
         >"$work/timing" 2>"$work/stderr"
     cat "$work/timing" | sed "s/^/    $case_name: /"
     grep -q '^arrived: \([0-9]*\) of \1,' "$work/timing" || fail "not every event arrived"
-    grep -q 'unmatched 0$' "$work/timing" || fail "events without a click heard near them"
+    local events onsets
+    events=$(sed -n 's/^song: .*, \([0-9]*\) events$/\1/p' "$work/timing")
+    onsets=$(sed -n 's/^recording: .*, \([0-9]*\) onsets;.*/\1/p' "$work/timing")
+    [ "${onsets:-0}" -ge "${events:-1}" ] || fail "${onsets:-no} clicks heard for ${events:-?} events"
 }
 case_timing_wasapi() { timing "mscoree,mshtml="; }
 case_timing_mme() { timing "mscoree,mshtml=;avrt=d"; }
