@@ -135,7 +135,7 @@ case_scene_cuts() {
     wait_exit 30
     [ "$status" = 0 ] || fail "status $status"
     wait
-    # The dark opening, then red, blue, red; each cut 2.4 s after the one before, give or take 0.3 s.
+    # The dark opening, then red, blue, red; each cut 2.4 s after the one before, give or take 0.5 s (frames of a busy machine).
     awk '$2 != "O"' "$work/colours" | awk '
         { seen = seen $2; t[NR] = $1 }
         END {
@@ -143,7 +143,7 @@ case_scene_cuts() {
             first = index(seen, "R")
             for (i = first + 1; i <= first + 2; ++i) {
                 gap = t[i] - t[i - 1]
-                if (gap < 2100 || gap > 2700) { print "cut " i - first " came " gap " ms after the one before"; exit 1 }
+                if (gap < 1900 || gap > 2900) { print "cut " i - first " came " gap " ms after the one before"; exit 1 }
             }
         }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
 }
