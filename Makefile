@@ -26,7 +26,7 @@ windows: deps
 	scripts/windows/build.sh
 
 test-windows: windows
-	cmake --build $(BUILD_DIR) -j2 --target make_sync_module pointer_probe screen_watch solid_images event_timing
+	cmake --build $(BUILD_DIR) -j2 --target make_sync_module pointer_probe screen_watch event_timing
 	tests/env/with-test-env.sh tests/windows/test-windows.sh build-win $(BUILD_DIR)
 
 clean:

@@ -21,17 +21,13 @@ void printEvent(FMUSIC_MODULE*, unsigned char parameter)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: play_events <module> <seconds>\n");
-        return 2;
-    }
     FSOUND_Init(44100, 32, 0);
     std::fprintf(stderr, "play_events: %s, latency %.1f ms as opened\n",
                  playerOutput() == PLAYER_OUTPUT_DEVICE ? "audio device" : "silent output", playerDeviceLatencyMs());
-    FMUSIC_MODULE* song = FMUSIC_LoadSong(argv[1]);
+    FMUSIC_MODULE* song = argc == 3 ? FMUSIC_LoadSong(argv[1]) : nullptr;
     if (song == nullptr) {
-        std::fprintf(stderr, "play_events: cannot load %s\n", argv[1]);
-        return 1;
+        std::fprintf(stderr, "usage: play_events <module> <seconds>\n");
+        return 2;
     }
     FMUSIC_SetZxxCallback(song, printEvent);
     FMUSIC_PlaySong(song);

@@ -1,6 +1,6 @@
-// Watches what a window shows and prints a line each time its dominant colour changes:
-// milliseconds since the start and K (dark), R (red), B (blue) or O (anything else).
-// Usage: screen_watch <window id> <seconds>
+// Watches what a window shows, until it is gone, and prints a line each time its dominant
+// colour changes: milliseconds since the start and K (dark), R (red), B (blue) or O (other).
+// Usage: screen_watch <window id>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -23,7 +23,7 @@ char dominantColour(Display* display, Window window)
                         ? XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap)
                         : nullptr;
     if (image == nullptr) {
-        return '-';
+        return '-';  // no such window
     }
     double sum[3] = {0.0, 0.0, 0.0};
     int count = 0;
@@ -46,18 +46,16 @@ char dominantColour(Display* display, Window window)
 
 int main(int argc, char** argv)
 {
-    Display* display = argc == 3 ? XOpenDisplay(nullptr) : nullptr;
+    Display* display = argc == 2 ? XOpenDisplay(nullptr) : nullptr;
     if (display == nullptr) {
-        std::fprintf(stderr, "usage: screen_watch <window id> <seconds> (with an X display)\n");
+        std::fprintf(stderr, "usage: screen_watch <window id> (with an X display)\n");
         return 2;
     }
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // the window may go away meanwhile
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // the window goes away in the end
     const Window window = static_cast<Window>(std::strtoul(argv[1], nullptr, 0));
     const auto start = std::chrono::steady_clock::now();
-    const auto end = start + std::chrono::milliseconds(static_cast<long>(std::atof(argv[2]) * 1000));
     char last = 0;
-    while (std::chrono::steady_clock::now() < end) {
-        const char colour = dominantColour(display, window);
+    for (char colour = dominantColour(display, window); colour != '-'; colour = dominantColour(display, window)) {
         if (colour != last) {
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
             std::printf("%ld %c\n", static_cast<long>(ms.count()), colour);
