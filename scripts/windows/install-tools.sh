@@ -9,7 +9,7 @@ packages=(
     # cross compiler (posix threads: std::mutex, pthread.h, semaphore.h)
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     # the libraries' source packages and their builds
-    dpkg-dev autoconf automake libtool cmake make pkg-config zip
+    dpkg-dev cmake make zip
     # running and testing the .exe
     wine wine64
 )
