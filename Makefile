@@ -1,11 +1,11 @@
 # make run   installs what is missing, builds, plays the show
-# make test  installs what is missing, builds, runs every test
+# make test  installs what is missing, builds, runs the quick suite
 # make windows       builds build-win/k3lvana.exe and build-win/k3lvana-windows.zip (scripts/windows/build.sh)
 # make test-windows  runs the Windows build under Wine (tests/windows/test-windows.sh)
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-.PHONY: all deps build run test clean windows test-windows
+.PHONY: all deps build run test bench clean windows test-windows
 
 all: build
 
@@ -22,11 +22,15 @@ run: build
 test: build
 	scripts/test.sh
 
+# The benchmarks, built on request (see bench/CMakeLists.txt for how to run them).
+bench: build
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target scene_bench event_timing
+
 windows: deps
 	scripts/windows/build.sh
 
-test-windows: windows
-	cmake --build $(BUILD_DIR) -j2 --target make_sync_module pointer_probe screen_watch event_timing
+test-windows: windows build
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target event_timing
 	tests/env/with-test-env.sh tests/windows/test-windows.sh build-win $(BUILD_DIR)
 
 clean:

@@ -29,6 +29,7 @@
 #include "platform/fmod.h"
 #include "platform/player_live.h"
 #include "player_modules.h"
+#include "support/process.h"
 
 namespace {
 
@@ -126,7 +127,8 @@ int main(int argc, char** argv)
     }
     std::vector<int64_t> eventFrames;
     const itw::Module song = buildSong(minutes, eventFrames);
-    const std::string path = makeTempDir() + "/timing.tga";
+    const ScratchDir scratch;
+    const std::string path = scratch / "timing.tga";
     if (!itw::saveIT(song, path)) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         return 1;

@@ -31,7 +31,7 @@ fi
 wineserver -w
 
 make_module=$native/tests/support/make_sync_module
-pointer_probe=$native/tests/e2e/pointer_probe
+x11_probe=$native/tests/show/x11_probe
 passed=0
 failed=0
 
@@ -92,7 +92,7 @@ case_missing_module() {
     wait_console "Impossibile"
     sleep 1
     [ "$(size_of "$id")" = 640x480 ] || fail "window is $(size_of "$id"), not 640x480"
-    [ "$("$pointer_probe" "$id")" = hidden ] || fail "the pointer shows over the window"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
     press "$id" Escape
     wait_exit 10
     [ "$status" = 0 ] || fail "status $status"
@@ -111,7 +111,7 @@ case_fullscreen_keys() {
         sleep 0.05
     done
     [ "$(size_of "$id")" = "$screen" ] || fail "window is $(size_of "$id"), not full screen $screen"
-    [ "$("$pointer_probe" "$id")" = hidden ] || fail "the pointer shows over the window"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
     press "$id" a q space Return x F1 Left
     sleep 1
     kill -0 "$pid" 2>/dev/null || fail "a key other than Escape ended the show"
@@ -136,7 +136,7 @@ case_scene_cuts() {
     start "$WINEDLLOVERRIDES;winepulse.drv,winealsa.drv,wineoss.drv=d"
     id=$(window) || fail "no window"
     wait_console "Loaded."
-    "$native/tests/windows/screen_watch" "$id" >"$work/colours" &
+    "$x11_probe" watch "$id" >"$work/colours" &
     wait_exit 30
     [ "$status" = 0 ] || fail "status $status"
     wait
