@@ -8,8 +8,11 @@
 // PlaySong, computed from the song's tempo and speed.
 //
 // --busy N keeps N more threads spinning meanwhile, as a busy show does.
+// --player COMMAND plays the song in another program instead, one that takes the module
+// and a duration in seconds and prints each event's byte in hex on a line as it is released
+// (tests/windows/play_events.exe under Wine): its events are timed as its lines arrive.
 //
-//   event_timing [--silent] [--minutes N] [--busy N]
+//   event_timing [--silent] [--minutes N] [--busy N] [--player COMMAND]
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -26,6 +29,7 @@
 #include "platform/fmod.h"
 #include "platform/player_live.h"
 #include "player_modules.h"
+#include "support/process.h"
 
 namespace {
 
@@ -103,6 +107,7 @@ int main(int argc, char** argv)
     bool silent = false;
     double minutes = 3.0;
     int busy = 0;
+    const char* player = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--silent") == 0) {
             silent = true;
@@ -110,8 +115,10 @@ int main(int argc, char** argv)
             minutes = std::atof(argv[++i]);
         } else if (std::strcmp(argv[i], "--busy") == 0 && i + 1 < argc) {
             busy = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--player") == 0 && i + 1 < argc) {
+            player = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: event_timing [--silent] [--minutes N] [--busy N]\n");
+            std::fprintf(stderr, "usage: event_timing [--silent] [--minutes N] [--busy N] [--player COMMAND]\n");
             return 2;
         }
     }
@@ -120,7 +127,8 @@ int main(int argc, char** argv)
     }
     std::vector<int64_t> eventFrames;
     const itw::Module song = buildSong(minutes, eventFrames);
-    const std::string path = makeTempDir() + "/timing.tga";
+    const ScratchDir scratch;
+    const std::string path = scratch / "timing.tga";
     if (!itw::saveIT(song, path)) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         return 1;
@@ -138,10 +146,12 @@ int main(int argc, char** argv)
             }
         });
     }
-    FSOUND_Init(TEST_RATE, 32, 0);
-    const bool device = playerOutput() == PLAYER_OUTPUT_DEVICE;
+    if (!player) {
+        FSOUND_Init(TEST_RATE, 32, 0);
+    }
+    const bool device = player || playerOutput() == PLAYER_OUTPUT_DEVICE;
     std::printf("output: %s", device ? "audio device" : "silent");
-    if (device) {
+    if (!player && device) {
         std::printf(", latency %.2f ms as opened", playerDeviceLatencyMs());
     }
     std::printf("\n");
@@ -149,13 +159,26 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot record the test sink's monitor (run inside tests/env/with-test-env.sh)\n");
         return 1;
     }
-    FMUSIC_MODULE* module = FMUSIC_LoadSong(path.c_str());
+    FMUSIC_MODULE* module = player ? nullptr : FMUSIC_LoadSong(path.c_str());
     FMUSIC_SetZxxCallback(module, noteArrival);
     sleepMs(1000);
     clearArrivals();
     const int64_t start = nowNs();
+    const double runSeconds = songSeconds * 1.5 + 10.0;
+    if (player) {
+        // The song once, with time for the device to start.
+        const std::string command = std::string(player) + " " + path + " " + std::to_string(songSeconds + 5.0);
+        FILE* lines = popen(command.c_str(), "r");
+        char line[32];
+        while (lines != nullptr && arrivals().size() < eventFrames.size() && std::fgets(line, sizeof line, lines)) {
+            noteArrival(nullptr, static_cast<unsigned char>(std::strtoul(line, nullptr, 16)));
+        }
+        if (lines != nullptr) {
+            pclose(lines);  // it plays on until its time is up
+        }
+    }
     FMUSIC_PlaySong(module);
-    const int64_t giveUp = start + static_cast<int64_t>((songSeconds * 1.5 + 10.0) * 1e9);
+    const int64_t giveUp = start + static_cast<int64_t>(runSeconds * 1e9);
     while (arrivals().size() < eventFrames.size() && nowNs() < giveUp) {
         sleepMs(50);
     }

@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <vector>
 
+#include "app/demo.h"
 #include "shared/random.h"
 #include "assets/textures.h"
 #include "gfx/particles.h"
@@ -18,7 +20,6 @@
 #include "gfx/rings.h"
 #include "platform/offscreen_gl.h"
 #include "scenes/display.h"
-#include "support/gl_test.h"
 #include "sync/show_state.h"
 
 namespace {
@@ -62,14 +63,8 @@ bool useContext(int width, int height)
     }
     contextWidth = width;
     contextHeight = height;
-    buildDegreeTables();
-    initParticles();
-    for (int step = 0; step < LOADING_WALK_STEPS; ++step) {
-        stepParticles();
-    }
-    initRings();
-    applyCanvasState();
-    loadTextures();
+    loadDemo();  // on the stand-ins for the machine: the canvas, the swarm, the rings, the images
+    std::printf("\n");
     return true;
 }
 

@@ -6,8 +6,8 @@
 #   scripts/fuzz.sh --runs N        each target for N executions from its seeds, one after the other (CI)
 #   scripts/fuzz.sh --coverage      line coverage of the loader and the module path reached by the corpus
 #                                   and seeds so far (build-fuzz-cov, llvm-cov)
-# The seeds are the made ones plus the show's own module (build/data/zelto-07.tga, made by the normal
-# build, or here in build-fuzz when there is none). A crash leaves its input in build-fuzz/crashes/.
+# The seeds are the show's own images and module (build/data, made by the normal build, or here in
+# build-fuzz when there is none) and small ones made here. A crash leaves its input in build-fuzz/crashes/.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 tree="$top/build-fuzz"
@@ -41,7 +41,7 @@ fi
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK3L_FUZZ=ON \
     -DK3L_SANITIZE=address,undefined -DK3L_TESTS=OFF >/dev/null
-cmake --build "$tree" -j"$(nproc)" --target tga_fuzz module_fuzz make_seeds make_module_seeds
+cmake --build "$tree" -j"$(nproc)" --target tga_fuzz module_fuzz make_sync_module
 
 show_module="$top/build/data/zelto-07.tga"
 if ! [ -s "$show_module" ]; then
@@ -52,9 +52,17 @@ fi
 seeds="$tree/seeds"
 rm -rf "$seeds"
 mkdir -p "$seeds/tga" "$seeds/module" "$tree/corpus/tga" "$tree/corpus/module" "$tree/crashes" "$tree/logs"
-"$tree/tests/fuzz/make_seeds" "$seeds/tga"
-"$tree/tests/fuzz/make_module_seeds" "$seeds/module"
+# Image seeds: the show's own images, and small ones of each kind the loader takes (24-bit rows
+# that are no multiple of 4 bytes long, 32 bits, a footer) or refuses (run-length encoded).
+cp "$(dirname "$show_module")"/[a-y]*.tga "$seeds/tga/"
+header() { printf "\\0\\0\\$(printf %03o "$1")\\0\\0\\0\\0\\0\\0\\0\\0\\0\\$(printf %03o "$2")\\0\\$(printf %03o "$3")\\0\\$(printf %03o "$4")\\0"; }
+{ header 2 3 2 24; head -c 18 /dev/zero | tr '\0' '\101'; } >"$seeds/tga/odd-rows.tga"
+{ header 2 2 2 32; head -c 16 /dev/zero | tr '\0' '\377'; printf 'TRUEVISION-XFILE.\0'; } >"$seeds/tga/footer.tga"
+{ header 10 1 1 24; printf '\0\1\2\3'; } >"$seeds/tga/rle.tga"
+# Module seeds: the show's own, and short ones with cuts, beats, the fade and the quit event.
 cp "$show_module" "$seeds/module/zelto-07.tga"
+"$tree/tests/fuzz/make_sync_module" "$seeds/module/cuts.it" 40 0:00 4:01 8:0A 12:11 30:1B
+"$tree/tests/fuzz/make_sync_module" "$seeds/module/patterns.it" 150 0:06 63:0A 64:0C 127:80 149:FF
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

@@ -2,5 +2,5 @@
 #include <cstdio>
 
 // Opens a file named the show's way ("data\\name.tga"): the path separator is
-// mapped to the host's. Null when the file cannot be opened or the name is too long.
+// mapped to the host's (Windows takes it as written). Null when the file cannot be opened or the name is too long.
 FILE* openDataFile(const char* path, const char* mode);

@@ -1,7 +1,6 @@
 #include "platform/player_dispatch.h"
 
 #include <pthread.h>
-#include <sched.h>
 #include <semaphore.h>
 
 #include <atomic>
@@ -9,6 +8,8 @@
 #include <cstdint>
 #include <ctime>
 #include <mutex>
+
+#include "platform/player_system.h"
 
 namespace {
 
@@ -45,16 +46,6 @@ bool dispatcherStarted = false;
 // with: written by the main thread, read by the dispatchers (one stopped from inside a handler may still be returning).
 std::atomic<uint32_t> dispatcherEpoch{0};
 
-// Sleeps until `due` on the monotonic clock or until woken, whichever comes first.
-void waitUntil(int64_t due)
-{
-    timespec until;
-    until.tv_sec = static_cast<time_t>(due / NS_PER_SECOND);
-    until.tv_nsec = static_cast<long>(due % NS_PER_SECOND);
-    while (sem_clockwait(&wake, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
-    }
-}
-
 // Calls the event's handler unless its playback, or this dispatcher (of `epoch`), was stopped meanwhile.
 void deliver(const PendingEvent& event, uint32_t epoch)
 {
@@ -82,7 +73,7 @@ void* runDispatcher(void* startedEpoch)
         const PendingEvent& event = queue[head % QUEUE_CAPACITY];
         if (event.generation == generation.load()) {
             if (monotonicNs() < event.due) {
-                waitUntil(event.due);  // a new batch or a stop wakes it early: look again
+                waitSemaphoreUntil(&wake, event.due);  // a new batch or a stop wakes it early: look again
                 continue;
             }
             deliver(event, epoch);
@@ -102,13 +93,6 @@ int64_t monotonicNs()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<int64_t>(now.tv_sec) * NS_PER_SECOND + now.tv_nsec;
-}
-
-void useRealTimeScheduling()
-{
-    sched_param priority{};
-    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
 }
 
 bool startDispatcher()

@@ -9,9 +9,6 @@
 // handlers.
 #include "platform/fmod.h"
 
-#include <alsa/asoundlib.h>
-#include <jack/jack.h>
-#include <pa_linux_alsa.h>
 #include <portaudio.h>
 #include <pthread.h>
 #include <semaphore.h>
@@ -27,6 +24,7 @@
 #include "platform/module_render.h"
 #include "platform/player_dispatch.h"
 #include "platform/player_live.h"
+#include "platform/player_system.h"
 
 struct FMUSIC_MODULE {
     ModuleRender render;  // under renderLock once played; before, the loading call's
@@ -43,6 +41,7 @@ constexpr unsigned long DEVICE_BUFFER_FRAMES = 512;  // frames per device callba
 constexpr double MAX_REPORTED_LATENCY = 1.0;  // seconds: a longer reported latency is taken as nonsense
 constexpr int64_t PACE_TOLERANCE_NS = 2000000;  // nanoseconds two buffers' timings may disagree by
 constexpr int64_t STEADY_NS = 40000000;       // nanoseconds of agreeing buffers before the device counts as running
+constexpr int64_t SETTLE_LIMIT_NS = 2500000000;  // nanoseconds a playing device may take to settle before songs start anyway
 constexpr int SILENT_BUFFER_FRAMES = 256;     // frames rendered at a time by the silent output
 constexpr int SILENT_LOOKAHEAD_FRAMES = 512;  // frames the silent output renders ahead of the clock
 constexpr int EVENTS_PER_BUFFER = 1024;       // events one rendered buffer may carry
@@ -76,6 +75,7 @@ struct DevicePace {
     int64_t lastOrigin = 0;     // nanoseconds: when the stream's first frame is heard, as the last buffer saw it
     int64_t lastCall = 0;       // nanoseconds: when the last buffer was asked for
     int64_t steadySince = -1;   // nanoseconds: first buffer of the current run of agreeing ones; -1 if none
+    int64_t waitingSince = -1;  // nanoseconds: first buffer after the start or the last underrun while running
     bool running = false;       // the device consumes at full rate: songs may start
 };
 // The device callback's pace: its thread's alone while the stream runs.
@@ -118,20 +118,6 @@ bool isLoaded(const FMUSIC_MODULE* module)
     return module != nullptr && std::find(loadedSongs.begin(), loadedSongs.end(), module) != loadedSongs.end();
 }
 
-// Swallows libasound's messages (the library prints to stderr by default).
-void ignoreAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-// Swallows libjack's messages, which PortAudio's device scan provokes when no JACK server runs.
-void ignoreJack(const char*) {}
-
-// Keeps the audio libraries off the console.
-void quietAudioLibraries()
-{
-    snd_lib_error_set_handler(ignoreAlsa);
-    jack_set_error_function(ignoreJack);
-    jack_set_info_function(ignoreJack);
-}
-
 // Renders the next buffer of the playing song and queues its events, the buffer's
 // first frame being heard at `firstHeardNs`. Caller holds renderLock; a song plays.
 void renderSong(float* out, int frames, int64_t firstHeardNs)
@@ -156,11 +142,17 @@ void renderSong(float* out, int frames, int64_t firstHeardNs)
 // latency it reports for these buffers is not when they are heard. An underrun
 // (flagged, or an empty queue) starts the wait over: the sound server may then
 // stall, while reporting a short latency, before it plays again.
+// A device that plays but never settles (one that asks for buffers in bursts, such as
+// Windows' MME output) counts as running once it has been waited for SETTLE_LIMIT_NS:
+// its events are then timed on the latency it reports.
 void noteDevicePace(int64_t now, bool underrun, int64_t firstHeardNs, unsigned long frames)
 {
     DevicePace& pace = devicePace;
     const int64_t origin = firstHeardNs - framesToNs(pace.framesWritten);
     const int64_t disagreement = origin > pace.lastOrigin ? origin - pace.lastOrigin : pace.lastOrigin - origin;
+    if (pace.waitingSince < 0 || (underrun && pace.running)) {
+        pace.waitingSince = now;
+    }
     if (underrun) {
         pace.running = false;
         pace.steadySince = -1;
@@ -173,6 +165,9 @@ void noteDevicePace(int64_t now, bool underrun, int64_t firstHeardNs, unsigned l
         }
     } else {
         pace.steadySince = -1;
+    }
+    if (!underrun && now - pace.waitingSince >= SETTLE_LIMIT_NS) {
+        pace.running = true;
     }
     pace.lastOrigin = origin;
     pace.lastCall = now;
@@ -207,43 +202,11 @@ int onDeviceBuffer(const void*, void* outputBuffer, unsigned long frames, const 
     return paContinue;
 }
 
-// Whether ALSA's configuration names a default PCM device. Without one (no alsa.conf, or one
-// that defines no device), PortAudio's ALSA device scan fails an assertion and aborts the
-// process, so the player does not start PortAudio then.
-bool alsaHasDefaultDevice()
+// Opens and starts a stream on the device, playing silence until a song starts; false if it cannot.
+bool openStream(PaDeviceIndex device)
 {
-    snd_config_t* node = nullptr;
-    const bool found = snd_config_update() >= 0 && snd_config != nullptr &&
-                       snd_config_search(snd_config, "pcm.default", &node) >= 0;
-    if (!found) {
-        snd_config_update_free_global();
-    }
-    return found;
-}
-
-// Whether ALSA's default device plays at a pace of its own. A "null" device swallows sound and
-// reports no latency, so the device would never count as running and the song would never start.
-bool alsaDefaultDevicePlays()
-{
-    snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
-        return true;  // PortAudio tries it and reports the failure
-    }
-    const bool plays = snd_pcm_type(pcm) != SND_PCM_TYPE_NULL;
-    snd_pcm_close(pcm);
-    return plays;
-}
-
-// Opens and starts the default audio device, playing silence until a song starts. False if there is none.
-bool openDevice()
-{
-    if (!alsaHasDefaultDevice() || !alsaDefaultDevicePlays() || Pa_Initialize() != paNoError) {
-        return false;
-    }
-    const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
-    const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (info == nullptr) {
-        Pa_Terminate();
         return false;
     }
     PaStreamParameters parameters{};
@@ -254,24 +217,38 @@ bool openDevice()
     if (Pa_OpenStream(&deviceStream, nullptr, &parameters, mixRate.load(), DEVICE_BUFFER_FRAMES, paNoFlag,
                       onDeviceBuffer, nullptr) != paNoError) {
         deviceStream = nullptr;
-        Pa_Terminate();
         return false;
     }
     const PaStreamInfo* stream = Pa_GetStreamInfo(deviceStream);
     deviceLatency.store(stream != nullptr ? stream->outputLatency : parameters.suggestedLatency);
     devicePace = DevicePace{};
     const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
-    if (api != nullptr && api->type == paALSA) {
-        // A real-time callback thread where the system allows it: fewer underruns on a busy machine.
-        PaAlsa_EnableRealtimeScheduling(deviceStream, 1);
+    if (api != nullptr) {
+        prioritiseDeviceStream(deviceStream, api->type);
     }
     if (Pa_StartStream(deviceStream) != paNoError) {
         Pa_CloseStream(deviceStream);
         deviceStream = nullptr;
-        Pa_Terminate();
         return false;
     }
     return true;
+}
+
+// Opens and starts the platform's preferred audio device that accepts the stream. False if none does.
+bool openDevice()
+{
+    if (!audioSystemUsable() || Pa_Initialize() != paNoError) {
+        return false;
+    }
+    PaDeviceIndex devices[MAX_OUTPUT_DEVICES];
+    const int count = outputDevices(devices);
+    for (int i = 0; i < count; ++i) {
+        if (openStream(devices[i])) {
+            return true;
+        }
+    }
+    Pa_Terminate();
+    return false;
 }
 
 // Stops and closes the device at once, dropping what it still holds.
@@ -284,7 +261,6 @@ void closeDevice()
     Pa_CloseStream(deviceStream);
     deviceStream = nullptr;
     Pa_Terminate();
-    snd_config_update_free_global();  // libasound's cached configuration, kept otherwise until the process ends
 }
 
 // Sleeps until `wakeNs` on the monotonic clock (forever if negative) or until woken.
@@ -295,11 +271,7 @@ void silentWait(int64_t wakeNs)
         }
         return;
     }
-    timespec until;
-    until.tv_sec = static_cast<time_t>(wakeNs / NS_PER_SECOND);
-    until.tv_nsec = static_cast<long>(wakeNs % NS_PER_SECOND);
-    while (sem_clockwait(&silentWake, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
-    }
+    waitSemaphoreUntil(&silentWake, wakeNs);
 }
 
 // The silent output's thread: renders the playing song a little ahead of a
@@ -396,7 +368,7 @@ signed char FSOUND_Init(int mixrate, int, unsigned int)
         return 1;
     }
     mixRate.store(mixrate >= MIN_RATE && mixrate <= MAX_RATE ? mixrate : DEFAULT_RATE);
-    quietAudioLibraries();
+    prepareAudioSystem();
     startDispatcher();
     if (openDevice()) {
         output.store(PLAYER_OUTPUT_DEVICE);
@@ -423,6 +395,7 @@ void FSOUND_Close()
         std::lock_guard<std::mutex> hold(callLock);
         closeDevice();
         stopSilentOutput();
+        releaseAudioSystem();
         output.store(PLAYER_OUTPUT_NONE);
     }
     stopDispatcher();  // outside callLock: the handler it may wait for may make a call

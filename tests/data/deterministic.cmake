@@ -1,23 +1,22 @@
-# Runs make_art twice into two fresh directories and fails unless both runs wrote
-# the same files with the same bytes: the seventeen images and the two sheets.
-# cmake -DMAKE_ART=<make_art> -DWORK_DIR=<scratch directory> -P deterministic.cmake
+# Runs the data tools twice into two fresh directories and fails unless both runs wrote the same
+# files with the same bytes: make_art's seventeen images and two sheets, compose_music's module.
+# cmake -DMAKE_ART=<make_art> -DCOMPOSE_MUSIC=<compose_music> -DWORK_DIR=<scratch directory> -P deterministic.cmake
 set(expected
     afraid512.tga afraid64.tga brave.tga confidence.tga confidence512.tga creditifinali.tga
     credits.tga gatto.tga noise.tga noiseliscio.tga schizzi.tga scoramento.tga sprite.tga
-    uncertainty64.tga vs.tga wisdom.tga wisdom64.tga contact-sheet.png scenes.png)
+    uncertainty64.tga vs.tga wisdom.tga wisdom64.tga contact-sheet.png scenes.png zelto-07.tga)
 list(SORT expected)
 
 file(REMOVE_RECURSE ${WORK_DIR})
 foreach(run first second)
     file(MAKE_DIRECTORY ${WORK_DIR}/${run})
-    execute_process(COMMAND ${MAKE_ART} ${WORK_DIR}/${run} ${WORK_DIR}/${run} RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-        message(FATAL_ERROR "make_art failed in the ${run} run: ${status}")
-    endif()
+    execute_process(COMMAND ${MAKE_ART} ${WORK_DIR}/${run} ${WORK_DIR}/${run} RESULT_VARIABLE art)
+    execute_process(COMMAND ${COMPOSE_MUSIC} ${WORK_DIR}/${run}/zelto-07.tga RESULT_VARIABLE music)
     file(GLOB written RELATIVE ${WORK_DIR}/${run} ${WORK_DIR}/${run}/*)
     list(SORT written)
-    if(NOT written STREQUAL expected)
-        message(FATAL_ERROR "the ${run} run wrote ${written}, not ${expected}")
+    if(NOT art EQUAL 0 OR NOT music EQUAL 0 OR NOT written STREQUAL expected)
+        file(REMOVE_RECURSE ${WORK_DIR})
+        message(FATAL_ERROR "the ${run} run (make_art ${art}, compose_music ${music}) wrote ${written}")
     endif()
 endforeach()
 
@@ -31,6 +30,5 @@ foreach(name ${expected})
 endforeach()
 file(REMOVE_RECURSE ${WORK_DIR})
 if(differing)
-    message(FATAL_ERROR "make_art wrote different bytes on two runs: ${differing}")
+    message(FATAL_ERROR "the data tools wrote different bytes on two runs: ${differing}")
 endif()
-message(STATUS "19 files, the same bytes on both runs")

@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         std::exit(1);
     }
     std::snprintf(inputPath, sizeof inputPath, "/dev/shm/k3l-tga-fuzz-%d.tga", static_cast<int>(getpid()));
+    std::atexit([] { unlink(inputPath); });  // nothing left behind
     return 0;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
-// Modules for the player's tests and benchmark, written with the IT writer, and
-// a tiny ProTracker module built by hand.
+// Modules for the player's tests and benchmark, written with the IT writer.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,13 +20,3 @@ itw::Cell zCell(uint8_t parameter);
 
 // A click note, full volume, with an optional effect.
 itw::Cell clickCell(char effect = 0, uint8_t parameter = 0);
-
-// A ProTracker "M.K." module: one pattern of 64 rows at speed 6, tempo 125; a square-wave
-// note on channel 0 at every row divisible by 16, nothing else.
-std::vector<uint8_t> tinyProTrackerModule();
-
-// A fresh directory under /tmp for one test program's files.
-std::string makeTempDir();
-
-// Writes bytes to a file; false on failure.
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);

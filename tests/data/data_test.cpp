@@ -1,0 +1,85 @@
+// The show's data as the build makes it (build/data): the seventeen images through the show's own
+// loader, and the module through libopenmpt and the player's row scan, against what the composer
+// wrote, with docs/show.md up to date.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "assets/textures.h"
+#include "platform/module_render.h"
+#include "song.h"
+#include "timeline.h"
+
+namespace {
+
+TEST(Images, AllSeventeenLoadThroughTheShowsLoaderInSizesOpenGLTakes)
+{
+    loadTextures();
+    for (const TextureImage* slot : {&afraid512, &afraid64, &noise, &credits, &noiseliscio, &confidence512,
+                                     &confidence, &schizzi, &sprite, &scoramento, &gatto, &wisdom, &wisdom64, &vs,
+                                     &uncertainty64, &brave, &creditifinali}) {
+        EXPECT_NE(slot->texName, 0u);
+        EXPECT_TRUE(slot->bpp == 24 || slot->bpp == 32);
+        for (const uint32_t side : {slot->width, slot->height}) {
+            EXPECT_TRUE(side >= 64 && side <= 512 && (side & (side - 1)) == 0) << side;
+        }
+    }
+    EXPECT_EQ(afraid512.width, 512u);
+    EXPECT_EQ(afraid64.width, 64u);
+}
+
+const music::ReadBack& played()
+{
+    static const music::ReadBack readBack = music::readBack(music::readFile("data/zelto-07.tga"));
+    return readBack;
+}
+
+// The build writes the composer's module, an IT file under its image name.
+TEST(Module, IsTheComposers)
+{
+    EXPECT_EQ(played().type, "it");
+    EXPECT_TRUE(music::moduleBytes() == music::readFile("data/zelto-07.tga")) << "build/data/zelto-07.tga is stale";
+}
+
+// What libopenmpt plays, and what the player's scan finds, is what the composer meant: the same
+// events on the same rows, each within a row of its time.
+TEST(Module, PlaysTheIntendedEventsAndThePlayersScanFindsThem)
+{
+    const std::vector<music::SyncEvent> intended = music::syncEvents(music::song());
+    const std::vector<music::PlayedEvent>& events = played().events;
+    ASSERT_EQ(events.size(), intended.size());
+    for (size_t i = 0; i < events.size(); ++i) {
+        EXPECT_EQ(events[i].code, intended[i].code) << "event " << i;
+        EXPECT_EQ(events[i].order * music::ROWS_PER_PATTERN + events[i].row, intended[i].row) << "event " << i;
+        EXPECT_LT(std::fabs(events[i].seconds - intended[i].row * music::rowSeconds()), music::rowSeconds());
+    }
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readModuleFile("data\\zelto-07.tga", bytes));
+    ModuleRender module;
+    ASSERT_TRUE(loadModule(module, std::move(bytes), 44100, false));
+    std::vector<uint8_t> found;
+    float buffer[2 * 4096];
+    ModuleEvent scanned[64];
+    while (!module.ended) {
+        const int count = renderModule(module, buffer, 4096, scanned, 64);
+        for (int i = 0; i < count; ++i) {
+            found.push_back(scanned[i].parameter);
+        }
+    }
+    unloadModule(module);
+    for (size_t i = 0; i < found.size() && i < intended.size(); ++i) {
+        EXPECT_EQ(found[i], intended[i].code) << "event " << i;
+    }
+    EXPECT_EQ(found.size(), intended.size());
+}
+
+// docs/show.md is the timeline tool's output for this module.
+TEST(ShowDoc, MatchesTheMusic)
+{
+    const std::vector<uint8_t> committed = music::readFile(K3L_SHOW_DOC);
+    EXPECT_EQ(std::string(committed.begin(), committed.end()), music::showDocument(played()))
+        << "docs/show.md is out of date: run `make show-doc` in the build directory";
+}
+
+}  // namespace

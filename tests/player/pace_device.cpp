@@ -1,0 +1,90 @@
+// A stand-in for PortAudio, linked in place of the library: one output device that plays at
+// its rate but never settles, as Windows' MME output does under Wine. It asks for buffers in
+// pairs, one pair every two buffers' time on average, each pair late by a random 0-5 ms, and
+// reports a fixed latency: when each buffer is heard, as the player reckons it, jumps by up to
+// a buffer's length from one buffer to the next.
+#include <portaudio.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace {
+
+constexpr double REPORTED_LATENCY = 0.093;  // seconds, as Wine's MME output reports
+constexpr int MAX_FRAMES = 4096;            // frames per buffer the stand-in accepts
+constexpr int JITTER_US = 5000;             // microseconds a pair may come late
+
+// The stream's callback, set by Pa_OpenStream; read by the device thread.
+PaStreamCallback* streamCallback = nullptr;
+// Frames per buffer and the rate: written by Pa_OpenStream, read by the device thread.
+unsigned long bufferFrames = 0;
+double sampleRate = 0.0;
+// Whether the device thread plays: written by start and stop, read by the device thread.
+std::atomic<bool> playing{false};
+// The device thread: started and joined by the main thread.
+std::thread device;
+// What the device and its host report.
+const PaDeviceInfo deviceInfo = {2, "jittery stand-in", 0, 0, 2, 0.0, REPORTED_LATENCY, 0.0, 0.2, 44100.0};
+const PaHostApiInfo hostInfo = {1, paMME, "stand-in", 1, 0, 0};
+const PaStreamInfo streamInfo = {1, 0.0, REPORTED_LATENCY, 44100.0};
+
+// The device thread: calls the stream back in pairs of buffers.
+void play()
+{
+    using Clock = std::chrono::steady_clock;
+    static float buffer[MAX_FRAMES * 2];
+    std::mt19937 random(7);
+    const auto start = Clock::now();
+    const auto pair = std::chrono::duration<double>(2.0 * bufferFrames / sampleRate);
+    for (int n = 0; playing.load(); ++n) {
+        std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(pair * n) +
+                                      std::chrono::microseconds(random() % JITTER_US));
+        for (int i = 0; i < 2; ++i) {
+            const double now = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+            const PaStreamCallbackTimeInfo time = {0.0, now, now + REPORTED_LATENCY};
+            streamCallback(nullptr, buffer, bufferFrames, &time, 0, nullptr);
+        }
+    }
+}
+
+// Ends the device thread.
+void stop()
+{
+    playing.store(false);
+    if (device.joinable()) {
+        device.join();
+    }
+}
+
+}  // namespace
+
+PaError Pa_Initialize() { return paNoError; }
+PaError Pa_Terminate() { return paNoError; }
+PaDeviceIndex Pa_GetDefaultOutputDevice() { return 0; }
+const PaDeviceInfo* Pa_GetDeviceInfo(PaDeviceIndex device) { return device == 0 ? &deviceInfo : nullptr; }
+const PaHostApiInfo* Pa_GetHostApiInfo(PaHostApiIndex) { return &hostInfo; }
+const PaStreamInfo* Pa_GetStreamInfo(PaStream*) { return &streamInfo; }
+PaError Pa_AbortStream(PaStream*) { stop(); return paNoError; }
+PaError Pa_CloseStream(PaStream*) { stop(); return paNoError; }
+
+PaError Pa_OpenStream(PaStream** stream, const PaStreamParameters*, const PaStreamParameters*, double rate,
+                      unsigned long frames, PaStreamFlags, PaStreamCallback* callback, void*)
+{
+    if (frames == 0 || frames > MAX_FRAMES) {
+        return paBufferTooBig;
+    }
+    streamCallback = callback;
+    bufferFrames = frames;
+    sampleRate = rate;
+    *stream = &streamCallback;
+    return paNoError;
+}
+
+PaError Pa_StartStream(PaStream*)
+{
+    playing.store(true);
+    device = std::thread(play);
+    return paNoError;
+}

@@ -1,0 +1,294 @@
+// The random sequence, the frame timer, the sync events and the animation tick, on a clock set by hand.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <tuple>
+
+#include "app/demo.h"
+#include "app/frame_timer.h"
+#include "gfx/particles.h"
+#include "gfx/projection.h"
+#include "gfx/rings.h"
+#include "shared/random.h"
+#include "support/stand_ins.h"
+#include "sync/music.h"
+#include "sync/show_state.h"
+
+namespace {
+
+constexpr int64_t COUNTS_PER_SECOND = 1000000;  // a microsecond counter
+constexpr int64_t COUNTS_PER_TICK = 55000;       // reads a hair below 55 ms: the float period
+
+TEST(Random, TheClassicSequenceWhoseFirstNumberStaticInitialisationTook)
+{
+    // Before main, tickRandom took the sequence's first value and nothing else drew.
+    EXPECT_EQ(show.tickRandom, 41);
+    EXPECT_EQ(k3l::randState, 1u * 214013u + 2531011u);
+    const uint32_t saved = k3l::randState;
+    k3l::randState = 1;
+    for (const int expected : {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464}) {
+        EXPECT_EQ(k3l::rand(), expected);
+    }
+    k3l::randState = 0xFFFFFFFFu;  // across the state's wrap, still 15 bits
+    EXPECT_EQ(k3l::rand(), 35);
+    k3l::randState = saved;
+}
+
+TEST(FrameTimer, ReadsTheCounterWithAFloatPeriodOrTheTickCountForGood)
+{
+    fakeClock = FakeClock{};
+    FrameTimer timer;
+    fakeClock.counter = 123456789;
+    timer.init();
+    EXPECT_EQ(timer.secondsPerCount, static_cast<float>(1.0 / 1000000.0));
+    fakeClock.counter += 5000;
+    timer.reset();
+    fakeClock.counter += 1500;
+    EXPECT_NEAR(timer.elapsedMs(), 1.5, 1e-6);
+    fakeClock.counter -= 2000;  // a counter below the start reads negative
+    EXPECT_LT(timer.elapsedMs(), 0.0);
+
+    // Without a counter: the tick count, whose difference survives its wrap, for good.
+    fakeClock.hasCounter = false;
+    fakeClock.tickCount = 4294967290u;  // six below 2^32
+    timer = FrameTimer{};
+    timer.init();
+    fakeClock.tickCount = 60;
+    EXPECT_EQ(timer.elapsedMs(), 66.0);
+    fakeClock.hasCounter = true;
+    timer.reset();
+    fakeClock.tickCount = 115;
+    EXPECT_EQ(timer.elapsedMs(), 55.0);
+}
+
+// Every field of the show state, as one comparable value.
+using Snapshot = std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t, float, uint8_t, uint8_t, uint8_t, uint8_t,
+                            uint8_t, uint8_t, uint8_t, uint8_t, uint8_t>;
+enum SnapshotField { SCENE, TICK, TICK_RANDOM, OVERLAY_MODE, OVERLAY_PHASE, PULSE, BEAT_FLASH, SHOW_VERSUS, WISDOM_ALT,
+                     SPIN_X, SPIN_Y, SPIN_Z, FADE_ACTIVE, QUIT_REQUESTED, FADE_LEVEL };
+
+Snapshot snapshot()
+{
+    return Snapshot{show.scene, show.tick, show.tickRandom, show.overlayMode, show.overlayPhase, show.pulse,
+                    show.beatFlash, show.showVersus, show.wisdomAlt, show.spinX, show.spinY, show.spinZ,
+                    show.fadeActive, show.quitRequested, show.fadeLevel};
+}
+
+class ShowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A show in the middle of scene 2, some flags on, so that changes show.
+        show.scene = 2;
+        show.tick = 40;
+        show.tickRandom = 1234;
+        show.pulse = 0.0f;
+        show.beatFlash = 0;
+        show.showVersus = 1;
+        show.wisdomAlt = 0;
+        show.spinX = 1;
+        show.spinY = 0;
+        show.spinZ = 1;
+        show.fadeActive = 0;
+        show.quitRequested = 0;
+        show.fadeLevel = 0;
+        show.overlayMode = 1;
+        show.overlayPhase = 3;
+        fakeClock = FakeClock{};
+        fakeClock.frequency = COUNTS_PER_SECOND;
+        frameTimer = FrameTimer{};
+        frameTimer.init();
+        glutCounts = GlutCounts{};
+        clearCallLog();
+        buildDegreeTables();
+        initParticles();
+        initRings();
+    }
+
+    // Moves the clock on and gives the idle handler one call.
+    void idleAfter(int64_t counts)
+    {
+        fakeClock.counter += counts;
+        onIdle();
+    }
+
+    // Exactly one tick, however long the wait.
+    void tickOnce() { idleAfter(COUNTS_PER_TICK + 1); }
+};
+
+TEST_F(ShowTest, EachEventChangesItsOwnFieldsAndNothingElse)
+{
+    const Snapshot rest = snapshot();
+    for (int parameter = 0; parameter < 256; ++parameter) {
+        SetUp();
+        onSyncEvent(nullptr, static_cast<unsigned char>(parameter));
+        Snapshot expected = rest;
+        if (parameter <= 7) {
+            std::get<SCENE>(expected) = parameter;
+            std::get<TICK>(expected) = parameter <= 4 ? 0 : 40;
+        } else if (parameter == 10) {
+            std::get<PULSE>(expected) = 1.0f;
+            std::get<BEAT_FLASH>(expected) = 1;
+        } else if (parameter == 12) {
+            std::get<SHOW_VERSUS>(expected) = 0;
+        } else if (parameter == 13) {
+            std::get<WISDOM_ALT>(expected) = 1;
+        } else if (parameter == 14) {
+            std::get<SPIN_X>(expected) = 0;
+        } else if (parameter == 15) {
+            std::get<SPIN_Y>(expected) = 1;
+        } else if (parameter == 16) {
+            std::get<SPIN_Z>(expected) = 0;
+        } else if (parameter == 17) {
+            std::get<FADE_ACTIVE>(expected) = 1;
+        } else if (parameter == 27) {
+            std::get<QUIT_REQUESTED>(expected) = 1;
+        }
+        EXPECT_TRUE(snapshot() == expected) << "Z" << std::hex << parameter;
+    }
+    // The handler only sets the flag: the show goes on until the next tick.
+    EXPECT_STREQ(callLog, "");
+}
+
+TEST_F(ShowTest, TogglesClearAnyNonZeroValueAndFadeAndQuitOnlySet)
+{
+    show.showVersus = 7;
+    onSyncEvent(nullptr, 12);
+    EXPECT_EQ(show.showVersus, 0);
+    show.beatFlash = 200;
+    show.pulse = 0.5f;
+    onSyncEvent(nullptr, 10);
+    onSyncEvent(nullptr, 10);
+    EXPECT_EQ(show.beatFlash, 1);
+    EXPECT_EQ(show.pulse, 2.5f);
+    for (int twice = 0; twice < 2; ++twice) {
+        onSyncEvent(nullptr, 17);
+        onSyncEvent(nullptr, 27);
+        EXPECT_EQ(show.fadeActive, 1);
+        EXPECT_EQ(show.quitRequested, 1);
+    }
+    show.quitRequested = 0;
+}
+
+TEST_F(ShowTest, TicksOnlyAfterMoreThanFiftyFiveMillisecondsAndNeverCatchUp)
+{
+    idleAfter(COUNTS_PER_TICK);
+    EXPECT_EQ(show.tick, 40);
+    EXPECT_EQ(glutCounts.postRedisplay, 0);
+    idleAfter(1);
+    EXPECT_EQ(show.tick, 41);
+    EXPECT_EQ(glutCounts.postRedisplay, 1);
+
+    // After a 500 ms stall: one tick, and the next interval starts then.
+    idleAfter(COUNTS_PER_SECOND / 2);
+    idleAfter(0);
+    EXPECT_EQ(show.tick, 42);
+    idleAfter(COUNTS_PER_TICK - 1);
+    EXPECT_EQ(show.tick, 42);
+    idleAfter(2);
+    EXPECT_EQ(show.tick, 43);
+
+    // On the millisecond fallback a reading of exactly 55 waits as well.
+    fakeClock.hasCounter = false;
+    frameTimer = FrameTimer{};
+    frameTimer.init();
+    fakeClock.tickCount += 55;
+    onIdle();
+    EXPECT_EQ(show.tick, 43);
+    fakeClock.tickCount += 1;
+    onIdle();
+    EXPECT_EQ(show.tick, 44);
+}
+
+TEST_F(ShowTest, PulseDecaysToRestAndTheFadeClimbsToTwoHundredFifty)
+{
+    show.pulse = 1.0f;
+    for (const float value : {0.75f, 0.5f, 0.25f, 0.0f, 0.0f}) {
+        tickOnce();
+        EXPECT_EQ(show.pulse, value);
+    }
+    EXPECT_EQ(show.fadeLevel, 0);  // no fade without the flag
+
+    onSyncEvent(nullptr, 17);
+    for (int i = 0; i < 49; ++i) {
+        tickOnce();
+    }
+    EXPECT_EQ(show.fadeLevel, 245);
+    tickOnce();
+    EXPECT_EQ(show.fadeLevel, 250);
+    tickOnce();
+    EXPECT_EQ(show.fadeLevel, 250);
+}
+
+TEST_F(ShowTest, RingsMoveOnlyInTheTunnelScene)
+{
+    for (int32_t scene = 0; scene <= 7; ++scene) {
+        show.scene = scene;
+        int32_t before[RING_COUNT];
+        std::memcpy(before, ringDepths, sizeof before);
+        tickOnce();
+        const bool moved = std::memcmp(before, ringDepths, sizeof before) != 0;
+        EXPECT_EQ(moved, scene == 5) << "scene " << scene;
+    }
+}
+
+TEST_F(ShowTest, TickDrawsTickRandomFirstThenWalksTheSwarm)
+{
+    k3l::randState = 777;
+    Particle start[PARTICLE_COUNT];
+    std::memcpy(start, particles, sizeof start);
+    tickOnce();
+    Particle ticked[PARTICLE_COUNT];
+    std::memcpy(ticked, particles, sizeof ticked);
+    const uint32_t after = k3l::randState;
+
+    // The same by hand: one draw for tickRandom, then one walk step, and nothing else.
+    std::memcpy(particles, start, sizeof start);
+    k3l::randState = 777;
+    EXPECT_EQ(show.tickRandom, k3l::rand());
+    stepParticles();
+    EXPECT_EQ(k3l::randState, after);
+    EXPECT_EQ(std::memcmp(particles, ticked, sizeof ticked), 0);
+    EXPECT_NE(std::memcmp(particles, start, sizeof start), 0);
+}
+
+TEST_F(ShowTest, QuitRequestEndsTheProcessAtTheNextTickBeforeARedisplay)
+{
+    song = recordedSong();
+    onSyncEvent(nullptr, 27);
+    idleAfter(COUNTS_PER_TICK);  // not yet a tick: the process goes on
+    EXPECT_EQ(show.tick, 40);
+    EXPECT_EXIT(
+        {
+            std::atexit([] { std::fprintf(stderr, "calls:%s tick:%d<end>", callLog, show.tick.load()); });
+            idleAfter(1);
+            std::fprintf(stderr, "returned");
+        },
+        ::testing::ExitedWithCode(0),
+        "^calls:FMUSIC_StopSong\\(song\\);FMUSIC_FreeSong\\(song\\);FSOUND_Close;ShowCursor\\(TRUE\\); tick:41<end>");
+    song = nullptr;
+    show.quitRequested = 0;
+}
+
+TEST_F(ShowTest, ConcurrentBeatsAndDecaysLoseNoUpdate)
+{
+    // High enough that the decay never reaches zero while the beats come in.
+    constexpr int BEATS = 20000;
+    constexpr int TICKS = 20000;
+    show.pulse = 100000.0f;
+    std::thread music([] {
+        for (int i = 0; i < BEATS; ++i) {
+            onSyncEvent(nullptr, 10);
+        }
+    });
+    for (int i = 0; i < TICKS; ++i) {
+        tickOnce();
+    }
+    music.join();
+    EXPECT_EQ(show.pulse, 100000.0f + BEATS * 1.0f - TICKS * 0.25f);
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# The Windows build under Wine, inside tests/env/with-test-env.sh (Xvfb, a PulseAudio null sink):
+#   test-windows.sh WIN_BUILD NATIVE_BUILD
+# WIN_BUILD holds k3lvana.exe and play_events.exe (scripts/windows/build.sh); NATIVE_BUILD the
+# show's data and the native helpers. Wine runs in a private prefix kept in WIN_BUILD/wineprefix;
+# the wineserver is waited for between runs (it lingers, and the next run would inherit it).
+set -uo pipefail
+win=$(cd "$1" && pwd)
+native=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+
+# Wine draws GL through Mesa's software rasteriser, which stops showing anything in a window once it
+# has been resized (full screen included) when the X server offers MIT-SHM: these runs get an X server
+# of their own without it, as a remote display would be (the test environment's keeps its sound server).
+xdisplay=$(mktemp)
+Xvfb -displayfd 3 -screen 0 "${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}x24" -nolisten tcp -extension MIT-SHM \
+    3>"$xdisplay" 2>/dev/null &
+xvfb_pid=$!
+trap 'kill $xvfb_pid; rm -f "$xdisplay"' EXIT
+for _ in $(seq 1 100); do
+    [ -s "$xdisplay" ] && break
+    sleep 0.05
+done
+export DISPLAY=":$(head -n 1 "$xdisplay")"
+
+export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -k 2>/dev/null
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || { echo "FAIL: wineboot could not make $WINEPREFIX" >&2; exit 1; }
+fi
+wineserver -w
+
+make_module=$native/tests/support/make_sync_module
+x11_probe=$native/tests/show/x11_probe
+passed=0
+failed=0
+
+# Runs one case in a subshell of its own (show_lib.sh ends it at the first failure).
+run_case() {
+    local started=$SECONDS
+    if (case_name=$1 && work=$(mktemp -d /tmp/k3l-win.XXXXXX) && source "$here/../env/show_lib.sh" && "case_$1"); then
+        passed=$((passed + 1))
+        echo "ok ($1, $((SECONDS - started)) s)"
+    else
+        failed=$((failed + 1))
+    fi
+    wineserver -w
+}
+
+# A run directory with the show's images, and a module of ROWS rows with the given events unless none.
+prepare() {
+    mkdir -p "$work/run/data"
+    cp "$native"/data/*.tga "$work/run/data/"
+    rm -f "$work/run/data/zelto-07.tga"
+    [ $# -eq 0 ] || "$make_module" "$work/run/data/zelto-07.tga" "$@" || fail "cannot write the module"
+}
+
+# Starts the show under Wine in run/, stdout and stderr in $work; WINEDLLOVERRIDES as given, if any.
+start() {
+    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$win/k3lvana.exe" >"$work/stdout" \
+        2>"$work/stderr") &
+    pid=$!
+}
+
+# Fails unless the console (Windows line ends taken as Unix ones) is the given text and stderr is empty.
+expect_console() {
+    tr -d '\r' <"$work/stdout" >"$work/console"
+    "$1" >"$work/expected"
+    cmp -s "$work/expected" "$work/console" || fail "console text differs"
+    ! [ -s "$work/stderr" ] || fail "stderr is not empty"
+}
+
+# Writes a 64 x 64 TGA image (32-bit, bottom-left origin) of one colour: $1 path, $2 bytes B G R A as \\xHH.
+solid_image() {
+    { printf '\0\0\2\0\0\0\0\0\0\0\0\0\x40\0\x40\0\x20\x08'; printf "$2%.0s" $(seq 4096); } >"$1"
+}
+
+# Success: the console text, and the module's quit event ends the show with status 0.
+case_console_quit() {
+    prepare 32 12:1B
+    start
+    wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+}
+
+# Without the module: the failure text and the 640 x 480 window, the pointer hidden; Escape ends it.
+case_missing_module() {
+    prepare
+    start
+    id=$(window) || fail "no window"
+    wait_console "Impossibile"
+    sleep 1
+    [ "$(size_of "$id")" = 640x480 ] || fail "window is $(size_of "$id"), not 640x480"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" Escape
+    wait_exit 10
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_not_loaded
+}
+
+# Full screen after loading, the pointer hidden; keys other than Escape do nothing, Escape ends with 0.
+case_fullscreen_keys() {
+    prepare 2020 2000:1B
+    start
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    local screen="${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}"
+    for _ in $(seq 1 100); do
+        [ "$(size_of "$id")" = "$screen" ] && break
+        sleep 0.05
+    done
+    [ "$(size_of "$id")" = "$screen" ] || fail "window is $(size_of "$id"), not full screen $screen"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" a q space Return x F1 Left
+    sleep 1
+    kill -0 "$pid" 2>/dev/null || fail "a key other than Escape ended the show"
+    press "$id" Escape
+    wait_exit 10
+    [ "$status" = 0 ] || fail "status $status"
+    ! [ -s "$work/stderr" ] || fail "stderr is not empty"
+}
+
+# Scene cuts on screen at their rows' times, with no audio device at all (Wine's sound drivers
+# disabled: the silent output keeps the song's time): solid-colour images (scene 1's backdrop red,
+# scene 2's blue, the rest transparent), cuts to 1, 2, 1 at rows 10, 30, 50 (2.4 s apart), the quit
+# event at 70.
+case_scene_cuts() {
+    prepare
+    for image in "$work"/run/data/*.tga; do
+        solid_image "$image" '\0\0\0\0'
+    done
+    solid_image "$work/run/data/afraid512.tga" '\0\0\xff\xff'
+    solid_image "$work/run/data/confidence512.tga" '\xff\0\0\xff'
+    "$make_module" "$work/run/data/zelto-07.tga" 80 10:01 30:02 50:01 70:1B || fail "cannot write the module"
+    start "$WINEDLLOVERRIDES;winepulse.drv,winealsa.drv,wineoss.drv=d"
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    "$x11_probe" watch "$id" >"$work/colours" &
+    wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    wait
+    # The dark opening, then red, blue, red; each cut 2.4 s after the one before, give or take 0.5 s (frames of a busy machine).
+    awk '$2 != "O"' "$work/colours" | awk '
+        { seen = seen $2; t[NR] = $1 }
+        END {
+            if (seen !~ /^K+RBR/) { print "colours " seen; exit 1 }
+            first = index(seen, "R")
+            for (i = first + 1; i <= first + 2; ++i) {
+                gap = t[i] - t[i - 1]
+                if (gap < 1900 || gap > 2900) { print "cut " i - first " came " gap " ms after the one before"; exit 1 }
+            }
+        }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
+}
+
+# The music on the sink's monitor (a click for each event) and the events' timing against it, measured
+# and printed, not judged (bench/event_timing; figures in docs/windows.md), through the
+# given DLL overrides: WASAPI, or MME when avrt.dll, which PortAudio needs for WASAPI, is missing (as on
+# Windows XP: MME goes through the same sound server, and its jittery device
+# has to start the song after the player's bounded wait).
+timing() {
+    WINEDLLOVERRIDES="$1" "$native/bench/event_timing" --minutes 0.25 --player "wine $win/play_events.exe" \
+        >"$work/timing" 2>"$work/stderr"
+    cat "$work/timing" | sed "s/^/    $case_name: /"
+    grep -q '^arrived: \([0-9]*\) of \1,' "$work/timing" || fail "not every event arrived"
+    local events onsets
+    events=$(sed -n 's/^song: .*, \([0-9]*\) events$/\1/p' "$work/timing")
+    onsets=$(sed -n 's/^recording: .*, \([0-9]*\) onsets;.*/\1/p' "$work/timing")
+    [ "${onsets:-0}" -ge "${events:-1}" ] || fail "${onsets:-no} clicks heard for ${events:-?} events"
+}
+case_timing_wasapi() { timing "mscoree,mshtml="; }
+case_timing_mme() { timing "mscoree,mshtml=;avrt=d"; }
+
+for name in ${K3L_WINDOWS_CASES:-console_quit missing_module fullscreen_keys scene_cuts timing_wasapi timing_mme}; do
+    run_case "$name"
+done
+wineserver -k 2>/dev/null
+echo "test-windows: $passed passed, $failed failed"
+[ "$failed" = 0 ]
