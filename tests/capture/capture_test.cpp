@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "imagekit/tga_writer.h"
-#include "itwriter/itwriter.h"
+#include "player_modules.h"
 #include "support/png_file.h"
 #include "support/process.h"
 
@@ -28,7 +28,7 @@ constexpr int64_t COUNTS_PER_SECOND = 44100000;
 constexpr int64_t COUNTS_PER_SAMPLE = 1000;
 constexpr int64_t TICK_COUNTS = 2425501;
 constexpr int64_t ROW_SAMPLES = 5292;  // a row of the test module: speed 6 at tempo 125, 120 ms
-constexpr int SAMPLE_RATE = 44100;     // Hz
+constexpr int SAMPLE_RATE = TEST_RATE;  // Hz
 constexpr int WIDTH = 160;             // pixels of the test captures
 constexpr int HEIGHT = 120;            // pixels
 constexpr int FPS = 30;                // frames per second
@@ -49,7 +49,7 @@ constexpr int MODULE_ROWS = 40;  // the song goes on 1.2 s past the quit event
 constexpr int FIRST_NOTE_ROW = 4;
 
 // Writes data/ into `directory`: the test images and a module with the given cuts, a Z1B at
-// quitRow (none if negative), `rows` rows in all and a note at row 4.
+// quitRow (none if negative), `rows` rows in all and a click at row 4.
 void writeShowData(const std::string& directory, const std::vector<Cut>& cuts, int quitRow, int rows)
 {
     ASSERT_EQ(system(("mkdir -p " + directory + "/data").c_str()), 0);
@@ -67,24 +67,15 @@ void writeShowData(const std::string& directory, const std::vector<Cut>& cuts, i
         }
         ASSERT_TRUE(imagekit::saveTGA(image, 32, directory + "/data/" + name + ".tga"));
     }
-    itw::Module module;
-    module.channels = 2;
-    itw::Sample blip;
-    for (int i = 0; i < SAMPLE_RATE / 10; ++i) {
-        const double t = static_cast<double>(i) / SAMPLE_RATE;
-        blip.frames.push_back(static_cast<int16_t>(20000.0 * std::exp(-t * 30.0) * std::sin(2.0 * M_PI * 220.0 * t)));
-    }
-    module.samples = {blip};
-    itw::Pattern pattern(rows, module.channels);
-    pattern.at(FIRST_NOTE_ROW, 0) = itw::Cell{itw::C5, 1, 64, 0, 0};
+    itw::Module module = blankModule(1, rows, 2, 6, 125);
+    itw::Pattern& pattern = module.patterns[0];
+    pattern.at(FIRST_NOTE_ROW, 0) = clickCell();
     for (const Cut& cut : cuts) {
-        pattern.at(cut.row, 1) = itw::Cell{itw::NOTE_NONE, 0, itw::VOLUME_NONE, 'Z', static_cast<uint8_t>(cut.scene)};
+        pattern.at(cut.row, 1) = zCell(static_cast<uint8_t>(cut.scene));
     }
     if (quitRow >= 0) {
-        pattern.at(quitRow, 1) = itw::Cell{itw::NOTE_NONE, 0, itw::VOLUME_NONE, 'Z', 0x1B};
+        pattern.at(quitRow, 1) = zCell(0x1B);
     }
-    module.patterns = {pattern};
-    module.orders = {0};
     ASSERT_TRUE(itw::saveIT(module, directory + "/data/zelto-07.tga"));
 }
 
@@ -234,7 +225,7 @@ TEST(Capture, TheTestModuleFrameByFrame)
     }
     EXPECT_EQ(cutsSeen, static_cast<int>(CUTS.size()) - 1);
 
-    // The music's first note sounds where its row starts.
+    // The music's first click sounds where its row starts.
     const std::string pcm = toolOutput({"/usr/bin/ffmpeg", "-v", "error", "-i", mp4, "-f", "s16le", "-ac", "1",
                                         "-ar", "44100", "-"});
     std::vector<int16_t> audio(pcm.size() / 2);

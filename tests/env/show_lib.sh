@@ -1,6 +1,6 @@
 # Helpers for the scripts that run the real show binary: ending a show left running, failing with
 # its console, waiting for its exit or its console, finding its window, pressing keys, the console
-# texts byte for byte. Sourced after the caller has set case_name and made its directory $work;
+# texts byte for byte, and the checks the Linux and the Windows runs share. Sourced after the caller has set case_name and made its directory $work;
 # the caller starts the show in the background with stdout and stderr in $work and sets $pid.
 
 pid=""
@@ -68,4 +68,46 @@ expect_loaded() {
 }
 expect_not_loaded() {
     printf '[LOADING'; printf '..%.0s' $(seq 1 7); printf '\nImpossibile caricare il file\n'
+}
+
+# Fails unless the console is the given text (Windows' line ends taken as Unix ones) and stderr is empty.
+expect_console() {
+    "$1" | cmp -s - <(tr -d '\r' <"$work/stdout") || fail "console text differs"
+    ! [ -s "$work/stderr" ] || fail "stderr is not empty"
+}
+
+# The show started without its module: the failure text, the 640 x 480 window, the pointer hidden
+# (x11_probe's verdict); Escape ends it with status 0.
+check_missing_module() {
+    local id
+    id=$(window) || fail "no window"
+    wait_console "Impossibile"
+    sleep 1
+    [ "$(size_of "$id")" = "640x480" ] || fail "window is $(size_of "$id"), not 640x480"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" Escape
+    wait_exit 10
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_not_loaded
+}
+
+# The show started with a long song: full screen once loaded, the pointer hidden; keys other than
+# Escape do nothing, Escape ends it with status 0.
+check_fullscreen_keys() {
+    local id screen="${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}"
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    for _ in $(seq 1 100); do
+        [ "$(size_of "$id")" = "$screen" ] && break
+        sleep 0.05
+    done
+    [ "$(size_of "$id")" = "$screen" ] || fail "window is $(size_of "$id"), not full screen $screen"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" a q space Return x F1 Left
+    sleep 1
+    kill -0 "$pid" 2>/dev/null || fail "a key other than Escape ended the show"
+    press "$id" Escape
+    wait_exit 10
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
 }
