@@ -21,9 +21,6 @@ struct FMUSIC_MODULE {
 
 namespace {
 
-constexpr int DEFAULT_RATE = 44100;     // Hz
-constexpr int MIN_RATE = 8000;          // Hz
-constexpr int MAX_RATE = 192000;        // Hz
 constexpr int RENDER_FRAMES = 512;      // frames rendered at a time
 constexpr int AHEAD_FRAMES = 32768;     // frames the player may hold rendered but not yet heard
 constexpr int EVENT_CAPACITY = 256;     // events one render may bring
@@ -38,7 +35,7 @@ struct PendingEvent {
 // Where the heard music goes: written by setAudioSink, read by playUntil.
 AudioSink audioSink = nullptr;
 // Mixing rate in Hz: written by FSOUND_Init, read by load and play.
-int mixRate = DEFAULT_RATE;
+int mixRate = DEFAULT_MIX_RATE;
 // The song playing, or null: written by Play/Stop/Free/Close, read by the loop's calls.
 FMUSIC_MODULE* playing = nullptr;
 
@@ -186,7 +183,7 @@ double songSeconds()
 
 signed char FSOUND_Init(int mixrate, int, unsigned int)
 {
-    mixRate = mixrate >= MIN_RATE && mixrate <= MAX_RATE ? mixrate : DEFAULT_RATE;
+    mixRate = mixRateFor(mixrate);
     return 1;
 }
 
@@ -197,13 +194,9 @@ void FSOUND_Close()
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
 {
-    std::vector<uint8_t> bytes;
-    if (!readModuleFile(name, bytes)) {
-        return nullptr;
-    }
     FMUSIC_MODULE* module = new FMUSIC_MODULE;
     // No looping: the capture ends with the show, or with the song when nothing ends the show sooner.
-    if (!loadModule(module->render, std::move(bytes), mixRate, false)) {
+    if (!loadModuleFile(module->render, name, mixRate, false)) {
         delete module;
         return nullptr;
     }

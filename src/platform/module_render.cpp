@@ -163,6 +163,12 @@ bool readModuleFile(const char* path, std::vector<uint8_t>& bytes)
     return true;
 }
 
+bool loadModuleFile(ModuleRender& module, const char* path, int32_t rate, bool loop)
+{
+    std::vector<uint8_t> bytes;
+    return readModuleFile(path, bytes) && loadModule(module, std::move(bytes), rate, loop);
+}
+
 bool loadModule(ModuleRender& module, std::vector<uint8_t>&& bytes, int32_t rate, bool loop)
 {
     unloadModule(module);

@@ -40,9 +40,22 @@ struct ModuleRender {
     int64_t droppedEvents = 0;   // effects that did not fit in the caller's event list
 };
 
+constexpr int MIN_MIX_RATE = 8000;       // Hz, the lowest rate a player mixes at
+constexpr int MAX_MIX_RATE = 192000;     // Hz, the highest
+constexpr int DEFAULT_MIX_RATE = 44100;  // Hz, the rate used when asked for one outside them
+
+// The rate a player mixes at when asked for `requested` Hz.
+constexpr int mixRateFor(int requested)
+{
+    return requested >= MIN_MIX_RATE && requested <= MAX_MIX_RATE ? requested : DEFAULT_MIX_RATE;
+}
+
 // Reads a whole file named the show's way ("data\\name.tga"). False when the file is
 // missing, unreadable (a directory) or empty.
 bool readModuleFile(const char* path, std::vector<uint8_t>& bytes);
+
+// Reads the module file and loads it (readModuleFile, then loadModule). False if either fails.
+bool loadModuleFile(ModuleRender& module, const char* path, int32_t rate, bool loop);
 
 // Loads the module from its bytes (moved in), its format found by content, and
 // finds its Zxx effects. False, with nothing kept, when libopenmpt cannot read them.

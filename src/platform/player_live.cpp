@@ -34,9 +34,6 @@ struct FMUSIC_MODULE {
 
 namespace {
 
-constexpr int DEFAULT_RATE = 44100;           // Hz
-constexpr int MIN_RATE = 8000;                // Hz
-constexpr int MAX_RATE = 192000;              // Hz
 constexpr unsigned long DEVICE_BUFFER_FRAMES = 512;  // frames per device callback, 11.6 ms at 44.1 kHz
 constexpr double MAX_REPORTED_LATENCY = 1.0;  // seconds: a longer reported latency is taken as nonsense
 constexpr int64_t PACE_TOLERANCE_NS = 2000000;  // nanoseconds two buffers' timings may disagree by
@@ -59,7 +56,7 @@ ModuleEvent bufferEvents[EVENTS_PER_BUFFER];
 // The output in use: written by FSOUND_Init and FSOUND_Close, read by every call and by tools.
 std::atomic<PlayerOutput> output{PLAYER_OUTPUT_NONE};
 // The mixing rate in Hz: written by FSOUND_Init, read by the calls and the output thread.
-std::atomic<int> mixRate{DEFAULT_RATE};
+std::atomic<int> mixRate{DEFAULT_MIX_RATE};
 // Every song loaded and not yet freed: read and written under callLock.
 std::vector<FMUSIC_MODULE*> loadedSongs;
 // Whether the exit handler is registered: under callLock.
@@ -367,7 +364,7 @@ signed char FSOUND_Init(int mixrate, int, unsigned int)
     if (output.load() != PLAYER_OUTPUT_NONE) {
         return 1;
     }
-    mixRate.store(mixrate >= MIN_RATE && mixrate <= MAX_RATE ? mixrate : DEFAULT_RATE);
+    mixRate.store(mixRateFor(mixrate));
     prepareAudioSystem();
     startDispatcher();
     if (openDevice()) {
@@ -403,12 +400,8 @@ void FSOUND_Close()
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
 {
-    std::vector<uint8_t> bytes;
-    if (!readModuleFile(name, bytes)) {
-        return nullptr;
-    }
     FMUSIC_MODULE* module = new FMUSIC_MODULE;
-    if (!loadModule(module->render, std::move(bytes), mixRate.load(), true)) {
+    if (!loadModuleFile(module->render, name, mixRate.load(), true)) {
         delete module;
         return nullptr;
     }

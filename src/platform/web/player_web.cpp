@@ -33,9 +33,6 @@ void k3lNoteEvent(int parameter, double outputMs, double heardMs, double release
 
 namespace {
 
-constexpr int DEFAULT_RATE = 44100;          // Hz
-constexpr int MIN_RATE = 8000;               // Hz
-constexpr int MAX_RATE = 192000;             // Hz
 constexpr int CHUNK_FRAMES = 2048;           // frames rendered and queued at a time
 constexpr double AHEAD_SECONDS = 1.5;        // seconds of song kept rendered ahead of the output
 constexpr double START_LIMIT_MS = 2000.0;    // milliseconds a context may take to start before the song plays silently
@@ -55,7 +52,7 @@ struct PendingEvent {
 };
 
 // The sample rate asked for at FSOUND_Init: written there, read when songs load and render.
-int mixRate = DEFAULT_RATE;
+int mixRate = DEFAULT_MIX_RATE;
 // The output: written by startWebPlayer, stepWebPlayer and FSOUND_Close; read by the player's calls.
 Output output = Output::none;
 // performance.now() of the start click: written by startWebPlayer, read while the context starts.
@@ -185,7 +182,7 @@ double audioClockLagMs()
 
 signed char FSOUND_Init(int mixrate, int, unsigned int)
 {
-    mixRate = mixrate >= MIN_RATE && mixrate <= MAX_RATE ? mixrate : DEFAULT_RATE;
+    mixRate = mixRateFor(mixrate);
     return 1;
 }
 
@@ -198,12 +195,8 @@ void FSOUND_Close()
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
 {
-    std::vector<uint8_t> bytes;
-    if (!readModuleFile(name, bytes)) {
-        return nullptr;
-    }
     FMUSIC_MODULE* module = new FMUSIC_MODULE;
-    if (!loadModule(module->render, std::move(bytes), mixRate, true)) {
+    if (!loadModuleFile(module->render, name, mixRate, true)) {
         delete module;
         return nullptr;
     }
