@@ -1,6 +1,10 @@
 # Runs the data tools twice into two fresh directories and fails unless both runs wrote the same
-# files with the same bytes: make_art's seventeen images and two sheets, compose_music's module.
-# cmake -DMAKE_ART=<make_art> -DCOMPOSE_MUSIC=<compose_music> -DWORK_DIR=<scratch directory> -P deterministic.cmake
+# files with the same bytes (make_art's seventeen images and two sheets, compose_music's module),
+# and those are the bytes recorded in REFERENCE: a change to the art or the music, meant or not,
+# shows here. After a meant change, look at the sheets and listen, then record the new bytes
+# (cmake --build build --target update-reference-data, which passes -DUPDATE=ON).
+# cmake -DMAKE_ART=<make_art> -DCOMPOSE_MUSIC=<compose_music> -DWORK_DIR=<scratch directory>
+#       -DREFERENCE=<reference/data.sha256> [-DUPDATE=ON] -P deterministic.cmake
 set(expected
     afraid512.tga afraid64.tga brave.tga confidence.tga confidence512.tga creditifinali.tga
     credits.tga gatto.tga noise.tga noiseliscio.tga schizzi.tga scoramento.tga sprite.tga
@@ -21,14 +25,25 @@ foreach(run first second)
 endforeach()
 
 set(differing)
+set(hashes "")
 foreach(name ${expected})
     file(SHA256 ${WORK_DIR}/first/${name} a)
     file(SHA256 ${WORK_DIR}/second/${name} b)
     if(NOT a STREQUAL b)
         list(APPEND differing ${name})
     endif()
+    string(APPEND hashes "${a}  ${name}\n")
 endforeach()
 file(REMOVE_RECURSE ${WORK_DIR})
 if(differing)
     message(FATAL_ERROR "the data tools wrote different bytes on two runs: ${differing}")
+endif()
+if(UPDATE)
+    file(WRITE ${REFERENCE} "${hashes}")
+    return()
+endif()
+file(READ ${REFERENCE} recorded)
+if(NOT hashes STREQUAL recorded)
+    file(WRITE ${WORK_DIR}.sha256 "${hashes}")
+    message(FATAL_ERROR "the data tools' bytes differ from ${REFERENCE}; the new ones are in ${WORK_DIR}.sha256")
 endif()
