@@ -1,7 +1,7 @@
 // Linked into a build of the show (k3lvana_probed), whose calls below are wrapped at link time
 // (-Wl,--wrap=...): each wrapper notes the call and passes it on, so the show runs as it always
 // does. As the process ends, the notes go to the file named by K3L_PROBE_REPORT:
-//   ticks N, frames N, textures N     redisplay requests (one a tick), swaps, images uploaded
+//   ticks N, textures N               redisplay requests (one a tick), images uploaded
 //   first_tick_ns T, last_tick_ns T   monotonic clock
 //   allocations N                     heap allocations by the show's own code (its executable) from
 //                                     the first tick until exit is called
@@ -32,7 +32,7 @@ struct Event {
 };
 
 // Written by the wrappers (the main thread; events on the player's dispatcher), read by the report at exit.
-std::atomic<int64_t> ticks{0}, frames{0}, textures{0}, firstTickNs{0}, lastTickNs{0}, allocations{0};
+std::atomic<int64_t> ticks{0}, textures{0}, firstTickNs{0}, lastTickNs{0}, allocations{0};
 std::atomic<bool> counting{false};  // from the first tick until exit is called
 Event events[MAX_EVENTS];
 std::atomic<int> eventCount{0};
@@ -71,10 +71,9 @@ __attribute__((destructor)) void writeReport()
     if (fd < 0) {
         return;
     }
-    dprintf(fd, "ticks %lld\nframes %lld\ntextures %lld\nfirst_tick_ns %lld\nlast_tick_ns %lld\nallocations %lld\n"
+    dprintf(fd, "ticks %lld\ntextures %lld\nfirst_tick_ns %lld\nlast_tick_ns %lld\nallocations %lld\n"
                 "player_closed %d\n",
-            static_cast<long long>(ticks.load()), static_cast<long long>(frames.load()),
-            static_cast<long long>(textures.load()), static_cast<long long>(firstTickNs.load()),
+            static_cast<long long>(ticks.load()), static_cast<long long>(textures.load()), static_cast<long long>(firstTickNs.load()),
             static_cast<long long>(lastTickNs.load()), static_cast<long long>(allocations.load()),
             playerOutput() == PLAYER_OUTPUT_NONE ? 1 : 0);
     for (int i = 0; i < eventCount.load() && i < MAX_EVENTS; ++i) {
@@ -88,7 +87,6 @@ __attribute__((destructor)) void writeReport()
 // The real calls, reached through the linker's wrap.
 extern "C" {
 void __real_glutPostRedisplay();
-void __real_glutSwapBuffers();
 void __real_glTexImage2D(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*);
 void* __real_malloc(size_t size);
 void* __real_calloc(size_t count, size_t size);
@@ -111,12 +109,6 @@ void __wrap_glutPostRedisplay()
     }
     lastTickNs.store(now);
     __real_glutPostRedisplay();
-}
-
-void __wrap_glutSwapBuffers()
-{
-    frames.fetch_add(1);
-    __real_glutSwapBuffers();
 }
 
 void __wrap_glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
