@@ -84,6 +84,7 @@ TEST_F(LoadingTest, SuccessPrintsTheWholeLineLeavesTheCanvasAndRequestsFullScree
     }
     EXPECT_EQ(k3l::randState, loaded);
     EXPECT_EQ(sinDeg(90), 1.0f);
+    EXPECT_EQ(sinDeg(-390), sinDeg(30));  // a negative angle loses its sign; whole turns wrap
     EXPECT_EQ(ringDepths[23], -230);
     EXPECT_EQ(ringOutline[0].x, 2.0f);
 
