@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds libopenmpt for WebAssembly from Debian's source package, once, into a cache
 # outside the clone: ~/.cache/k3lvana/wasm32-emscripten/libopenmpt-<version>-emcc-<emcc version>/
-# (include/ and lib/libopenmpt.a). Prints that folder. The source comes through a
+# (include/ and lib/libopenmpt.a; K3L_CACHE_DIR moves the cache, as for the Windows
+# libraries). Prints that folder. The source comes through a
 # private apt configuration (a deb-src entry for the machine's own Debian mirror,
 # its lists kept in the cache): the machine's apt sources are never touched.
 set -euo pipefail
 
-cache="${K3L_CACHE:-$HOME/.cache/k3lvana}/wasm32-emscripten"
+cache="${K3L_CACHE_DIR:-$HOME/.cache/k3lvana}/wasm32-emscripten"
 emcc_version=$(emcc -dumpversion)
 apt_dir="$cache/apt"
 mkdir -p "$apt_dir/lists/partial"
