@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 #include "capture/player.h"
 #include "platform/fmod.h"

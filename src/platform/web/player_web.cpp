@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "platform/fmod.h"
 #include "platform/module_render.h"
