@@ -1,60 +1,38 @@
-// The module player of fmod.h for the capture: no audio device and no threads.
-// The capture's main loop asks where the next Zxx event falls (nextPlayerStop),
-// moves the virtual clock there and plays up to it (playUntil); the audio heard
-// on the way goes to the sink.
+// The capture's output for the module player's front end (player_front.cpp): no audio device
+// and no threads. The capture's main loop asks where the next Zxx event falls
+// (nextPlayerStop), moves the virtual clock there and plays up to it (playUntil); the audio
+// heard on the way goes to the sink.
 #include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include "capture/player.h"
-#include "platform/fmod.h"
-#include "platform/module_render.h"
 #include "capture/virtual_clock.h"
-
-struct FMUSIC_MODULE {
-    ModuleRender render;                // the decoder and where it stands
-    FMUSIC_CALLBACK callback = nullptr; // the song's Zxx handler
-};
+#include "platform/player_front.h"
+#include "platform/player_output.h"
 
 namespace {
 
-constexpr int RENDER_FRAMES = 512;      // frames rendered at a time
-constexpr int AHEAD_FRAMES = 32768;     // frames the player may hold rendered but not yet heard
-constexpr int EVENT_CAPACITY = 256;     // events one render may bring
-constexpr int PENDING_CAPACITY = 4096;  // events rendered but not yet delivered
-
-// A Zxx event rendered and not yet delivered.
-struct PendingEvent {
-    int64_t frame;      // frames since the song started, where the row starts
-    uint8_t parameter;  // the effect's byte xx
-};
+constexpr int RENDER_FRAMES = 512;   // frames rendered at a time
+constexpr int AHEAD_FRAMES = 32768;  // frames the player may hold rendered but not yet heard
 
 // Where the heard music goes: written by setAudioSink, read by playUntil.
 AudioSink audioSink = nullptr;
-// Mixing rate in Hz: written by FSOUND_Init, read by load and play.
+// Mixing rate in Hz: written by openOutput, read by play.
 int mixRate = DEFAULT_MIX_RATE;
-// The song playing, or null: written by Play/Stop/Free/Close, read by the loop's calls.
-FMUSIC_MODULE* playing = nullptr;
 
-// Where the playing song stands: written by PlaySong, renderAhead and playUntil.
+// Where the playing song stands: written by outputSongStarted, renderAhead and playUntil.
 struct Playback {
     int64_t startCount = 0;      // virtual count of the song's first frame
     int64_t heardFrames = 0;     // frames handed to the sink
     int64_t renderedFrames = 0;  // frames rendered (heard, then the lookahead)
     int64_t endFrame = -1;       // frame where the song ran out, to the read; -1 while it plays
-    int pendingFirst = 0;        // index of the oldest pending event
-    int pendingCount = 0;        // pending events
 };
 Playback playback;
 
 // Rendered frames not yet heard, from heardFrames on: the loop's calls alone.
 float ahead[AHEAD_FRAMES * MODULE_CHANNELS];
-// Events waiting for their count, a ring: the loop's calls alone.
-PendingEvent pending[PENDING_CAPACITY];
-// The events of one render: renderAhead alone.
-ModuleEvent renderEvents[EVENT_CAPACITY];
 
 // The virtual count at which frame `frame` of the song starts.
 int64_t frameCount(int64_t frame)
@@ -81,16 +59,10 @@ bool renderAhead()
     if (frames <= 0) {
         return false;
     }
-    const bool endedBefore = playing->render.ended;
-    const int events = renderModule(playing->render, ahead + held * MODULE_CHANNELS, frames, renderEvents,
-                                    EVENT_CAPACITY);
-    for (int i = 0; i < events && playback.pendingCount < PENDING_CAPACITY; ++i) {
-        const int slot = (playback.pendingFirst + playback.pendingCount) % PENDING_CAPACITY;
-        pending[slot] = PendingEvent{playback.renderedFrames + renderEvents[i].frame, renderEvents[i].parameter};
-        ++playback.pendingCount;
-    }
+    const bool endedBefore = playingSong->render.ended;
+    renderPlayingSong(ahead + held * MODULE_CHANNELS, frames, playback.renderedFrames);
     playback.renderedFrames += frames;
-    if (!endedBefore && playing->render.ended && playback.endFrame < 0) {
+    if (!endedBefore && playingSong->render.ended && playback.endFrame < 0) {
         playback.endFrame = playback.renderedFrames;
     }
     return true;
@@ -117,14 +89,14 @@ void setAudioSink(AudioSink sink)
 
 bool songPlaying()
 {
-    return playing != nullptr;
+    return playingSong != nullptr;
 }
 
 int64_t nextPlayerStop(int64_t limit)
 {
-    while (playing != nullptr) {
-        if (playback.pendingCount > 0) {
-            const int64_t count = frameCount(pending[playback.pendingFirst].frame);
+    while (playingSong != nullptr) {
+        if (const PendingEvent* event = peekEvent(songEvents)) {
+            const int64_t count = frameCount(event->frame);
             return count <= limit ? count : -1;
         }
         if (playback.endFrame >= 0) {
@@ -143,7 +115,7 @@ int64_t nextPlayerStop(int64_t limit)
 
 void playUntil(int64_t now)
 {
-    if (playing == nullptr) {
+    if (playingSong == nullptr) {
         return;
     }
     const int64_t target = framesBefore(now);
@@ -156,93 +128,53 @@ void playUntil(int64_t now)
     // The rows starting at `now` itself must be known too (the song's first row, at once).
     while (frameCount(playback.renderedFrames) <= now && renderAhead()) {
     }
-    while (playing != nullptr && playback.pendingCount > 0 &&
-           frameCount(pending[playback.pendingFirst].frame) <= now) {
-        const PendingEvent event = pending[playback.pendingFirst];
-        playback.pendingFirst = (playback.pendingFirst + 1) % PENDING_CAPACITY;
-        --playback.pendingCount;
-        if (playing->callback != nullptr) {
-            playing->callback(playing, event.parameter);
+    while (playingSong != nullptr) {
+        const PendingEvent* next = peekEvent(songEvents);
+        if (next == nullptr || frameCount(next->frame) > now) {
+            break;
         }
+        const PendingEvent event = *next;
+        popEvent(songEvents);
+        releaseEvent(event);
     }
 }
 
 int64_t songEndCount()
 {
-    return playing != nullptr && playback.endFrame >= 0 ? frameCount(playback.endFrame) : -1;
+    return playingSong != nullptr && playback.endFrame >= 0 ? frameCount(playback.endFrame) : -1;
 }
 
 double songSeconds()
 {
-    if (playing == nullptr || playing->render.decoder == nullptr) {
+    if (playingSong == nullptr || playingSong->render.decoder == nullptr) {
         return 0.0;
     }
-    return openmpt_module_get_duration_seconds(playing->render.decoder);
+    return openmpt_module_get_duration_seconds(playingSong->render.decoder);
 }
 
-signed char FSOUND_Init(int mixrate, int, unsigned int)
+void openOutput(int rate)
 {
-    mixRate = mixRateFor(mixrate);
-    return 1;
+    mixRate = rate;
 }
 
-void FSOUND_Close()
-{
-    playing = nullptr;
-}
+void closeOutput() {}
 
-FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
+bool outputLoops()
 {
-    FMUSIC_MODULE* module = new FMUSIC_MODULE;
     // No looping: the capture ends with the show, or with the song when nothing ends the show sooner.
-    if (!loadModuleFile(module->render, name, mixRate, false)) {
-        delete module;
-        return nullptr;
-    }
-    return module;
+    return false;
 }
 
-signed char FMUSIC_SetZxxCallback(FMUSIC_MODULE* module, FMUSIC_CALLBACK callback)
+void outputSongStarted()
 {
-    if (module == nullptr) {
-        return 0;
-    }
-    module->callback = callback;
-    return 1;
-}
-
-signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
-{
-    if (module == nullptr) {
-        return 0;
-    }
-    if (module->render.framesRendered != 0 || module->render.ended) {
-        restartModule(module->render);
-    }
-    playing = module;
+    clearEvents(songEvents);
     playback = Playback{};
     playback.startCount = virtualCount();
-    return 1;
 }
 
-signed char FMUSIC_StopSong(FMUSIC_MODULE* module)
+void outputSongStopped()
 {
-    if (module == nullptr) {
-        return 0;
-    }
-    if (playing == module) {
-        playing = nullptr;
-    }
-    return 1;
+    clearEvents(songEvents);
 }
 
-signed char FMUSIC_FreeSong(FMUSIC_MODULE* module)
-{
-    if (module == nullptr) {
-        return 0;
-    }
-    FMUSIC_StopSong(module);
-    unloadModule(module->render);
-    delete module;
-    return 1;
-}
+void waitForOutputHandlers() {}

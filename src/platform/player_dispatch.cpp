@@ -9,24 +9,14 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/player_front.h"
 #include "platform/player_system.h"
 
 namespace {
 
-constexpr uint32_t QUEUE_CAPACITY = 4096;  // events; a power of two
 constexpr int64_t NS_PER_SECOND = 1000000000;  // nanoseconds in a second
+constexpr int64_t HELD_LOOK_NS = 50000000;      // nanoseconds between looks at an event waiting for its output
 
-// The queue: written by the renderer at `tail`, read by the dispatcher at `head`.
-PendingEvent queue[QUEUE_CAPACITY];
-// Next slot the renderer fills: written by the renderer (release), read by the dispatcher (acquire).
-std::atomic<uint32_t> queueTail{0};
-// Next slot the dispatcher reads: written by the dispatcher (release), read by the renderer (acquire).
-std::atomic<uint32_t> queueHead{0};
-// Events the full queue refused: written by the renderer, read by tools.
-std::atomic<int64_t> queueDropped{0};
-
-// Playback generation: advanced by the main thread, read by the renderer and the dispatcher.
-std::atomic<uint32_t> generation{0};
 // Held by the dispatcher while it calls a handler; taken by waitForHandlers on the main thread.
 std::mutex handlerLock;
 // Whether this thread is inside a handler call: the dispatcher's own copy is the only one set.
@@ -50,9 +40,9 @@ std::atomic<uint32_t> dispatcherEpoch{0};
 void deliver(const PendingEvent& event, uint32_t epoch)
 {
     std::lock_guard<std::mutex> hold(handlerLock);
-    if (event.generation == generation.load() && dispatcherEpoch.load() == epoch && event.callback != nullptr) {
+    if (dispatcherEpoch.load() == epoch) {
         insideHandler = true;
-        event.callback(event.module, event.parameter);
+        releaseEvent(event);
         insideHandler = false;
     }
 }
@@ -64,24 +54,26 @@ void* runDispatcher(void* startedEpoch)
     pthread_setname_np(pthread_self(), "k3l-zxx");
     useRealTimeScheduling();
     while (dispatcherEpoch.load() == epoch) {
-        const uint32_t head = queueHead.load(std::memory_order_relaxed);
-        if (head == queueTail.load(std::memory_order_acquire)) {
+        const PendingEvent* event = peekEvent(songEvents);
+        if (event == nullptr) {
             while (sem_wait(&wake) != 0 && errno == EINTR) {
             }
             continue;
         }
-        const PendingEvent& event = queue[head % QUEUE_CAPACITY];
-        if (event.generation == generation.load()) {
-            if (monotonicNs() < event.due) {
-                waitSemaphoreUntil(&wake, event.due);  // a new batch or a stop wakes it early: look again
+        if (event->generation == playbackGeneration()) {
+            const int64_t due = heardNsOfFrame(event->frame);
+            const int64_t now = monotonicNs();
+            if (due < 0 || now < due) {
+                // A new batch, a change of the output's timeline or a stop wakes it early: look again.
+                waitSemaphoreUntil(&wake, due < 0 ? now + HELD_LOOK_NS : due);
                 continue;
             }
-            deliver(event, epoch);
+            deliver(*event, epoch);
             if (dispatcherEpoch.load() != epoch) {
                 break;  // stopped from inside the handler: the queue may already be another dispatcher's
             }
         }
-        queueHead.store(head + 1, std::memory_order_release);
+        popEvent(songEvents);
     }
     return nullptr;
 }
@@ -105,7 +97,7 @@ bool startDispatcher()
         sem_init(&wake, 0, 0);
         wakeReady.store(true);
     }
-    queueHead.store(queueTail.load());
+    clearEvents(songEvents);
     const uint32_t epoch = dispatcherEpoch.fetch_add(1) + 1;
     dispatcherStarted = pthread_create(&dispatcherThread, nullptr, runDispatcher,
                                        reinterpret_cast<void*>(static_cast<uintptr_t>(epoch))) == 0;
@@ -132,33 +124,11 @@ void stopDispatcher()
     pthread_join(thread, nullptr);
 }
 
-bool queueEvent(const PendingEvent& event)
-{
-    const uint32_t tail = queueTail.load(std::memory_order_relaxed);
-    if (tail - queueHead.load(std::memory_order_acquire) >= QUEUE_CAPACITY) {
-        queueDropped.fetch_add(1);
-        return false;
-    }
-    queue[tail % QUEUE_CAPACITY] = event;
-    queueTail.store(tail + 1, std::memory_order_release);
-    return true;
-}
-
 void wakeDispatcher()
 {
     if (wakeReady.load()) {
         sem_post(&wake);
     }
-}
-
-uint32_t playbackGeneration()
-{
-    return generation.load();
-}
-
-void advancePlaybackGeneration()
-{
-    generation.fetch_add(1);
 }
 
 void waitForHandlers()
@@ -167,9 +137,4 @@ void waitForHandlers()
         return;
     }
     std::lock_guard<std::mutex> hold(handlerLock);
-}
-
-int64_t droppedQueueEvents()
-{
-    return queueDropped.load();
 }

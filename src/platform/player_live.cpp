@@ -1,14 +1,19 @@
-// The live module player: the calls of fmod.h over libopenmpt, with the music
-// played on an audio device through PortAudio or, when none can be opened,
-// consumed in silence in real time. Zxx events reach the song's handler on the
-// dispatcher thread when their row is heard (player_dispatch.h).
+// The live audio output of the module player: the music played on an audio device through
+// PortAudio or, while none plays, consumed in silence in real time, on one song position and
+// one heard timeline, so that the output can change in the middle of a song without moving a
+// row. Zxx events reach the song's handler on the dispatcher thread when their row is heard
+// (player_dispatch.h).
 //
-// Threads: the main thread makes the calls, and so may a handler; the output
-// thread (PortAudio's callback thread, or the silent output's own) renders the
-// playing song under renderLock and queues its events; the dispatcher calls the
-// handlers.
-#include "platform/fmod.h"
-
+// The song is rendered half a second ahead of what the output has consumed, so its events are
+// known before they are due: when the device stops, they keep their times while the loss is
+// found out. The output thread ("k3l-watch", or "k3l-silent" while it plays) watches the device: when its stream finishes or
+// no buffer was asked for over DEVICE_LOSS_NS, it takes the song over on the silent output,
+// continuing the device's timeline, and tries the default device again once a second; a
+// device that opens takes the song back once it runs at its pace.
+//
+// Threads: the main thread makes the player's calls (player_front.cpp); PortAudio's callback
+// thread or the output thread consumes the song under playerRenderLock; the output thread
+// alone opens and closes devices once the output is started; the dispatcher calls handlers.
 #include <portaudio.h>
 #include <pthread.h>
 #include <semaphore.h>
@@ -16,84 +21,101 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <ctime>
-#include <mutex>
 #include <vector>
 
-#include "platform/module_render.h"
 #include "platform/player_dispatch.h"
+#include "platform/player_front.h"
 #include "platform/player_live.h"
+#include "platform/player_output.h"
 #include "platform/player_system.h"
-
-struct FMUSIC_MODULE {
-    ModuleRender render;  // under renderLock once played; before, the loading call's
-    std::atomic<FMUSIC_CALLBACK> callback{nullptr};  // written by FMUSIC_SetZxxCallback, read by the output thread
-    bool atStart = true;  // whether the decoder has not played yet: under renderLock
-};
 
 namespace {
 
 constexpr unsigned long DEVICE_BUFFER_FRAMES = 512;  // frames per device callback, 11.6 ms at 44.1 kHz
-constexpr double MAX_REPORTED_LATENCY = 1.0;  // seconds: a longer reported latency is taken as nonsense
-constexpr int64_t PACE_TOLERANCE_NS = 2000000;  // nanoseconds two buffers' timings may disagree by
-constexpr int64_t STEADY_NS = 40000000;       // nanoseconds of agreeing buffers before the device counts as running
-constexpr int64_t SETTLE_LIMIT_NS = 2500000000;  // nanoseconds a playing device may take to settle before songs start anyway
-constexpr int SILENT_BUFFER_FRAMES = 256;     // frames rendered at a time by the silent output
-constexpr int SILENT_LOOKAHEAD_FRAMES = 512;  // frames the silent output renders ahead of the clock
-constexpr int EVENTS_PER_BUFFER = 1024;       // events one rendered buffer may carry
-constexpr int64_t NS_PER_SECOND = 1000000000;  // nanoseconds in a second
+constexpr double MAX_REPORTED_LATENCY = 1.0;         // seconds: a longer reported latency is taken as nonsense
+constexpr int64_t PACE_TOLERANCE_NS = 2000000;       // nanoseconds two buffers' timings may disagree by
+constexpr int64_t STEADY_NS = 40000000;              // nanoseconds of agreeing buffers before the device counts as running
+constexpr int64_t SETTLE_LIMIT_NS = 2500000000;      // nanoseconds a playing device may take to settle before songs start anyway
+constexpr int64_t LOOKAHEAD_NS = 500000000;          // nanoseconds of song rendered ahead of what the output consumed
+constexpr int RENDER_FRAMES = 256;                   // frames rendered at a time into the lookahead
+constexpr int64_t DEVICE_LOSS_NS = 250000000;        // nanoseconds without a buffer asked for before a running device counts as lost
+constexpr int64_t DEVICE_START_NS = 5000000000;      // the same for a device that has not yet run for SETTLED_RUN_NS (a sound server may take seconds to start pulling)
+constexpr int64_t SETTLED_RUN_NS = 2000000000;       // nanoseconds a device runs at its pace before the shorter bound holds
+constexpr int64_t WATCH_NS = 20000000;               // nanoseconds between two looks of the output thread
+constexpr int64_t STOOD_STILL_NS = 200000000;        // nanoseconds an output thread's wake may be late by before the process counts as stopped
+constexpr int64_t HOLD_NS = DEVICE_LOSS_NS + 3 * WATCH_NS;  // nanoseconds without consumption after which events wait for the output
+constexpr int64_t RETRY_NS = 1000000000;             // nanoseconds between two tries of the default device while silent
+constexpr int64_t NS_PER_SECOND = 1000000000;        // nanoseconds in a second
 
-// Serialises the calls of fmod.h, which the main thread and handlers may make; never held while waiting for a handler.
-std::mutex callLock;
-// Serialises rendering with Play and Stop: the output thread holds it while it renders, a call while it switches songs.
-std::mutex renderLock;
-// The song being rendered, or null: written by Play and Stop, read by the output thread, under renderLock.
-FMUSIC_MODULE* playingSong = nullptr;
-// The events of one rendered buffer: the output thread's, under renderLock.
-ModuleEvent bufferEvents[EVENTS_PER_BUFFER];
+// Who consumes the playing song.
+enum class Consumer { none, device, silent };
 
-// The output in use: written by FSOUND_Init and FSOUND_Close, read by every call and by tools.
-std::atomic<PlayerOutput> output{PLAYER_OUTPUT_NONE};
-// The mixing rate in Hz: written by FSOUND_Init, read by the calls and the output thread.
+// The output's state: the consumer, under playerRenderLock; read by tools without it.
+std::atomic<Consumer> consumer{Consumer::none};
+// The mixing rate in Hz: written by openOutput, read by every thread.
 std::atomic<int> mixRate{DEFAULT_MIX_RATE};
-// Every song loaded and not yet freed: read and written under callLock.
-std::vector<FMUSIC_MODULE*> loadedSongs;
-// Whether the exit handler is registered: under callLock.
-bool exitHandlerRegistered = false;
 
-// The device stream, or null: under callLock, written while no callback runs.
+// The song rendered ahead: frames [aheadRead, aheadWrite) of the song, at their frame's index
+// modulo aheadCapacity. Sized by openOutput; under playerRenderLock after that.
+struct Lookahead {
+    std::vector<float> frames;  // interleaved stereo
+    int64_t capacity = 0;       // frames it holds
+    int64_t target = 0;         // frames kept rendered beyond aheadRead
+    int64_t read = 0;           // song frame the output consumes next
+    int64_t write = 0;          // song frame rendered next
+    bool timed = false;         // whether the song's heard timeline is set (its consumption began)
+};
+Lookahead ahead;
+
+// The heard timeline: when song frame 0 is (or would have been) heard, nanoseconds on the
+// monotonic clock. Written by the consumer with every buffer it takes; read by the dispatcher.
+std::atomic<int64_t> timelineOrigin{0};
+// When the consumer last took frames of the song, nanoseconds; 0 while the song is not consumed
+// (it waits for its output). Written by the consumer, read by the dispatcher.
+std::atomic<int64_t> lastConsumedNs{0};
+
+// The device stream, or null: written by openOutput, by the output thread, and by closeOutput
+// once that thread has ended; read by the output thread.
 PaStream* deviceStream = nullptr;
-// The stream's latency as opened, in seconds: written by FSOUND_Init before the stream starts, read by its callback and tools.
+// The stream's latency as opened, in seconds: written before the stream starts, read by its callback and tools.
 std::atomic<double> deviceLatency{0.0};
-// The device callback's own bookkeeping, reset by FSOUND_Init before the stream starts.
+// When the device last asked for a buffer, nanoseconds: written by its callback, read by the output thread.
+std::atomic<int64_t> lastCallbackNs{0};
+// Whether the open device has run at its pace for SETTLED_RUN_NS: written by its callback, read by the output thread.
+std::atomic<bool> deviceRan{false};
+// Set by PortAudio when the stream ends by itself (its host failed): read by the output thread.
+std::atomic<bool> deviceFinished{false};
+// Whether the open stream was given up for lost: under playerRenderLock, read by its callback.
+bool deviceAbandoned = false;
+// The device callback's own bookkeeping, reset before each stream starts.
 struct DevicePace {
     int64_t framesWritten = 0;  // frames handed to the device since the stream started
     int64_t lastOrigin = 0;     // nanoseconds: when the stream's first frame is heard, as the last buffer saw it
     int64_t lastCall = 0;       // nanoseconds: when the last buffer was asked for
     int64_t steadySince = -1;   // nanoseconds: first buffer of the current run of agreeing ones; -1 if none
     int64_t waitingSince = -1;  // nanoseconds: first buffer after the start or the last underrun while running
-    bool running = false;       // the device consumes at full rate: songs may start
+    bool running = false;       // the device consumes at full rate: songs may play on it
+    int64_t runningSince = 0;   // nanoseconds: when it last began to run
 };
 // The device callback's pace: its thread's alone while the stream runs.
 DevicePace devicePace;
 
-// The silent output's thread: started and joined under callLock.
-pthread_t silentThread;
-// Whether the silent output's thread exists: under callLock.
-bool silentStarted = false;
-// Tells the silent output to end: written under callLock, read by the silent thread.
-std::atomic<bool> silentQuit{false};
-// Posted when a song starts and to stop: posted under callLock, the silent thread waits.
-sem_t silentWake;
-// Whether silentWake was initialised: under callLock.
-bool silentWakeReady = false;
-// When the playing song started, nanoseconds: written by FMUSIC_PlaySong under renderLock, read by the silent thread under it.
-int64_t songStartNs = 0;
-// Frames of the playing song the silent output rendered: reset by FMUSIC_PlaySong, advanced by the silent thread, under renderLock.
-int64_t silentFramesOut = 0;
-// The silent output's scratch buffer: the silent thread's, under renderLock.
-float silentBuffer[SILENT_BUFFER_FRAMES * MODULE_CHANNELS];
+// The output thread: started by openOutput, joined by closeOutput.
+pthread_t outputThread;
+// Whether the output thread exists: written by openOutput and closeOutput.
+bool outputStarted = false;
+// Tells the output thread to end: written by closeOutput, read by the output thread.
+std::atomic<bool> outputQuit{false};
+// Posted when a song starts and to stop: the calls post, the output thread waits.
+sem_t outputWake;
+// Whether outputWake was initialised: written by openOutput.
+bool outputWakeReady = false;
+// How the device came and went, for tools: written by the output thread, read by tools.
+std::atomic<int64_t> lossCount{0};
+std::atomic<int64_t> lostAtNs{0};
+std::atomic<int64_t> takenOverAtNs{0};
+std::atomic<int64_t> reopenCount{0};
+std::atomic<int64_t> takenBackAtNs{0};
 
 // Nanoseconds that `frames` frames last at the mixing rate (exact, and without overflow for centuries).
 int64_t framesToNs(int64_t frames)
@@ -109,28 +131,45 @@ int64_t nsToFrames(int64_t ns)
     return ns / NS_PER_SECOND * rate + ns % NS_PER_SECOND * rate / NS_PER_SECOND;
 }
 
-// Whether a handle names a song loaded and not yet freed. Caller holds callLock.
-bool isLoaded(const FMUSIC_MODULE* module)
+// Renders the playing song until the lookahead holds `ahead.target` frames beyond what was
+// consumed (and at least `needed`). Caller holds playerRenderLock; a song plays.
+void fillLookahead(int64_t needed)
 {
-    return module != nullptr && std::find(loadedSongs.begin(), loadedSongs.end(), module) != loadedSongs.end();
+    const int64_t until = std::max(ahead.read + ahead.target, ahead.read + needed);
+    bool queued = false;
+    while (ahead.write < until) {
+        const int64_t start = ahead.write % ahead.capacity;
+        const int frames = static_cast<int>(std::min<int64_t>({RENDER_FRAMES, until - ahead.write,
+                                                                ahead.capacity - start}));
+        queued |= renderPlayingSong(&ahead.frames[start * MODULE_CHANNELS], frames, ahead.write) > 0;
+        ahead.write += frames;
+    }
+    if (queued) {
+        wakeDispatcher();
+    }
 }
 
-// Renders the next buffer of the playing song and queues its events, the buffer's
-// first frame being heard at `firstHeardNs`. Caller holds renderLock; a song plays.
-void renderSong(float* out, int frames, int64_t firstHeardNs)
+// Takes the next `frames` frames of the playing song, heard from `firstHeardNs` on: copied to
+// `out` unless null, and the heard timeline set from them. Caller holds playerRenderLock; a song plays.
+void consumeSong(float* out, int64_t frames, int64_t firstHeardNs, int64_t now)
 {
-    FMUSIC_MODULE* song = playingSong;
-    const int count = renderModule(song->render, out, frames, bufferEvents, EVENTS_PER_BUFFER);
-    const FMUSIC_CALLBACK callback = song->callback.load();
-    if (count == 0 || callback == nullptr) {
-        return;
+    fillLookahead(frames);
+    for (int64_t done = 0; out != nullptr && done < frames;) {
+        const int64_t start = (ahead.read + done) % ahead.capacity;
+        const int64_t count = std::min(frames - done, ahead.capacity - start);
+        std::copy(&ahead.frames[start * MODULE_CHANNELS], &ahead.frames[(start + count) * MODULE_CHANNELS],
+                  out + done * MODULE_CHANNELS);
+        done += count;
     }
-    const uint32_t generation = playbackGeneration();
-    for (int i = 0; i < count; ++i) {
-        queueEvent(PendingEvent{firstHeardNs + framesToNs(bufferEvents[i].frame), song, callback, generation,
-                                bufferEvents[i].parameter});
+    timelineOrigin.store(firstHeardNs - framesToNs(ahead.read));
+    ahead.timed = true;
+    const bool resumed = now - lastConsumedNs.load() > HOLD_NS;
+    ahead.read += frames;
+    lastConsumedNs.store(now);
+    fillLookahead(0);
+    if (resumed) {
+        wakeDispatcher();  // events were held while nothing was consumed: their times are known again
     }
-    wakeDispatcher();
 }
 
 // Follows the device's pace: it counts as running once the buffers asked for over
@@ -157,41 +196,75 @@ void noteDevicePace(int64_t now, bool underrun, int64_t firstHeardNs, unsigned l
         if (pace.steadySince < 0) {
             pace.steadySince = pace.lastCall;
         }
-        if (now - pace.steadySince >= STEADY_NS) {
+        if (now - pace.steadySince >= STEADY_NS && !pace.running) {
             pace.running = true;
+            pace.runningSince = now;
         }
     } else {
         pace.steadySince = -1;
     }
-    if (!underrun && now - pace.waitingSince >= SETTLE_LIMIT_NS) {
+    if (!underrun && now - pace.waitingSince >= SETTLE_LIMIT_NS && !pace.running) {
         pace.running = true;
+        pace.runningSince = now;
     }
     pace.lastOrigin = origin;
     pace.lastCall = now;
     pace.framesWritten += static_cast<int64_t>(frames);
 }
 
-// PortAudio's callback: the next device buffer. The song's events are timed from
-// the moment the device asks for the buffer plus the latency it reports for it;
-// the song waits (in silence) while the device is not running at its pace.
+// A device opened while the silent output plays takes the song over: the frames the silent
+// timeline reaches before this buffer is heard are passed over, so the timeline goes on unmoved.
+// Caller holds playerRenderLock.
+void takeSongBack(int64_t firstHeardNs, int64_t now)
+{
+    takenBackAtNs.store(now);
+    if (playingSong == nullptr || !ahead.timed) {
+        return;
+    }
+    const int64_t origin = timelineOrigin.load();
+    const int64_t most = ahead.capacity - ahead.target;  // frames one take may hold
+    for (int64_t skip = nsToFrames(firstHeardNs - origin) - ahead.read; skip > 0;
+         skip = nsToFrames(firstHeardNs - origin) - ahead.read) {
+        consumeSong(nullptr, std::min(skip, most), origin + framesToNs(ahead.read), now);
+    }
+}
+
+// PortAudio's callback: the next device buffer. The song's frames are heard from the moment
+// the device asks for the buffer plus the latency it reports for it; the song waits (in
+// silence) while the device is not running at its pace. A device opened while the silent
+// output plays takes the song over at its first running buffer.
 int onDeviceBuffer(const void*, void* outputBuffer, unsigned long frames, const PaStreamCallbackTimeInfo* time,
                    PaStreamCallbackFlags flags, void*)
 {
     const int64_t now = monotonicNs();
+    lastCallbackNs.store(now);
     const double reported = time->outputBufferDacTime - time->currentTime;
     const bool underrun = (flags & paOutputUnderflow) != 0 || reported <= 0.0;
     const double latency = reported > 0.0 && reported < MAX_REPORTED_LATENCY ? reported : deviceLatency.load();
     const int64_t firstHeardNs = now + static_cast<int64_t>(latency * NS_PER_SECOND);
     noteDevicePace(now, underrun, firstHeardNs, frames);
+    if (devicePace.running && !deviceRan.load(std::memory_order_relaxed) && now - devicePace.runningSince >= SETTLED_RUN_NS) {
+        deviceRan.store(true);
+    }
 
     float* out = static_cast<float*>(outputBuffer);
     bool rendered = false;
-    if (renderLock.try_lock()) {
-        if (playingSong != nullptr && devicePace.running) {
-            renderSong(out, static_cast<int>(frames), firstHeardNs);
-            rendered = true;
+    if (playerRenderLock.try_lock()) {
+        if (!deviceAbandoned && consumer.load() != Consumer::none) {
+            if (devicePace.running) {
+                if (consumer.load() == Consumer::silent) {
+                    takeSongBack(firstHeardNs, now);
+                }
+                consumer.store(Consumer::device);
+                if (playingSong != nullptr) {
+                    consumeSong(out, static_cast<int64_t>(frames), firstHeardNs, now);
+                    rendered = true;
+                }
+            } else if (consumer.load() == Consumer::device) {
+                lastConsumedNs.store(0);  // the song waits for the device: so do its events
+            }
         }
-        renderLock.unlock();
+        playerRenderLock.unlock();
     }
     if (!rendered) {
         std::fill(out, out + frames * MODULE_CHANNELS, 0.0f);
@@ -199,7 +272,13 @@ int onDeviceBuffer(const void*, void* outputBuffer, unsigned long frames, const 
     return paContinue;
 }
 
-// Opens and starts a stream on the device, playing silence until a song starts; false if it cannot.
+// PortAudio's word that the stream ended by itself: its host gave up (a sound server gone, a device removed).
+void onDeviceFinished(void*)
+{
+    deviceFinished.store(true);
+}
+
+// Opens and starts a stream on the device, playing silence until it runs; false if it cannot.
 bool openStream(PaDeviceIndex device)
 {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
@@ -211,23 +290,31 @@ bool openStream(PaDeviceIndex device)
     parameters.channelCount = MODULE_CHANNELS;
     parameters.sampleFormat = paFloat32;
     parameters.suggestedLatency = info->defaultLowOutputLatency;
-    if (Pa_OpenStream(&deviceStream, nullptr, &parameters, mixRate.load(), DEVICE_BUFFER_FRAMES, paNoFlag,
-                      onDeviceBuffer, nullptr) != paNoError) {
-        deviceStream = nullptr;
+    PaStream* stream = nullptr;
+    if (Pa_OpenStream(&stream, nullptr, &parameters, mixRate.load(), DEVICE_BUFFER_FRAMES, paNoFlag, onDeviceBuffer,
+                      nullptr) != paNoError) {
         return false;
     }
-    const PaStreamInfo* stream = Pa_GetStreamInfo(deviceStream);
-    deviceLatency.store(stream != nullptr ? stream->outputLatency : parameters.suggestedLatency);
+    const PaStreamInfo* opened = Pa_GetStreamInfo(stream);
+    deviceLatency.store(opened != nullptr ? opened->outputLatency : parameters.suggestedLatency);
     devicePace = DevicePace{};
+    deviceRan.store(false);
+    deviceFinished.store(false);
+    {
+        std::lock_guard<std::mutex> hold(playerRenderLock);
+        deviceAbandoned = false;
+    }
+    lastCallbackNs.store(monotonicNs());
+    Pa_SetStreamFinishedCallback(stream, onDeviceFinished);
     const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
     if (api != nullptr) {
-        prioritiseDeviceStream(deviceStream, api->type);
+        prioritiseDeviceStream(stream, api->type);
     }
-    if (Pa_StartStream(deviceStream) != paNoError) {
-        Pa_CloseStream(deviceStream);
-        deviceStream = nullptr;
+    if (Pa_StartStream(stream) != paNoError) {
+        Pa_CloseStream(stream);
         return false;
     }
+    deviceStream = stream;
     return true;
 }
 
@@ -260,220 +347,194 @@ void closeDevice()
     Pa_Terminate();
 }
 
-// Sleeps until `wakeNs` on the monotonic clock (forever if negative) or until woken.
-void silentWait(int64_t wakeNs)
+// Gives the device up and plays the song on the silent output from the frame the device had
+// reached, on the device's heard timeline. The output thread's call.
+void loseDevice(int64_t now)
 {
-    if (wakeNs < 0) {
-        while (sem_wait(&silentWake) != 0 && errno == EINTR) {
+    lostAtNs.store(lastCallbackNs.load());
+    {
+        std::lock_guard<std::mutex> hold(playerRenderLock);
+        deviceAbandoned = true;
+        consumer.store(Consumer::silent);
+        if (playingSong != nullptr && !ahead.timed) {
+            consumeSong(nullptr, 0, now, now);  // the song had not started on the device: it starts now, where it stands
         }
-        return;
     }
-    waitSemaphoreUntil(&silentWake, wakeNs);
+    closeDevice();
+    takenOverAtNs.store(monotonicNs());
+    lossCount.fetch_add(1);
 }
 
-// The silent output's thread: renders the playing song a little ahead of a
-// monotonic clock that starts with the song, so its events fall due on time.
-void* runSilentOutput(void*)
+// Consumes the song on the silent output up to `now` on the heard timeline; a song not yet
+// timed starts now, where it stands. Caller holds playerRenderLock; the silent output consumes.
+void consumeSilently(int64_t now)
 {
-    pthread_setname_np(pthread_self(), "k3l-silent");
+    if (playingSong == nullptr) {
+        return;
+    }
+    if (!ahead.timed) {
+        consumeSong(nullptr, 0, now, now);
+    }
+    const int64_t behind = now - (timelineOrigin.load() + framesToNs(ahead.read));
+    if (behind > STOOD_STILL_NS) {
+        // The process stood still (stopped and continued): the song waits for the time lost.
+        timelineOrigin.store(timelineOrigin.load() + behind - WATCH_NS);
+    }
+    const int64_t origin = timelineOrigin.load();
+    const int64_t most = ahead.capacity - ahead.target;  // frames one take may hold
+    for (int64_t due = nsToFrames(now - origin) - ahead.read; due > 0; due = nsToFrames(now - origin) - ahead.read) {
+        consumeSong(nullptr, std::min(due, most), origin + framesToNs(ahead.read), now);
+    }
+}
+
+// Sleeps until `wakeNs` on the monotonic clock or until woken.
+void outputWait(int64_t wakeNs)
+{
+    waitSemaphoreUntil(&outputWake, wakeNs);
+}
+
+// The output thread: consumes the song while the silent output plays it, watches the device
+// while one is open, and tries the default device again while none is.
+void* runOutput(void*)
+{
     useRealTimeScheduling();
-    while (!silentQuit.load()) {
-        int64_t wakeNs = -1;
-        {
-            std::lock_guard<std::mutex> hold(renderLock);
-            if (playingSong != nullptr) {
-                const int64_t elapsed = monotonicNs() - songStartNs;
-                const int64_t wanted = nsToFrames(elapsed) + SILENT_LOOKAHEAD_FRAMES;
-                while (silentFramesOut < wanted) {
-                    renderSong(silentBuffer, SILENT_BUFFER_FRAMES, songStartNs + framesToNs(silentFramesOut));
-                    silentFramesOut += SILENT_BUFFER_FRAMES;
-                }
-                wakeNs = songStartNs + framesToNs(silentFramesOut - SILENT_LOOKAHEAD_FRAMES + 1);
+    Consumer named = Consumer::none;
+    int64_t plannedWake = monotonicNs();
+    int64_t watchedSince = plannedWake;  // the device's silence counts from here at the earliest
+    int64_t nextTry = plannedWake + RETRY_NS;
+    while (!outputQuit.load()) {
+        const int64_t now = monotonicNs();
+        const int64_t late = now - plannedWake;
+        if (late > STOOD_STILL_NS) {
+            // The process stood still (stopped and continued): the device is given its time to play again.
+            watchedSince = now;
+        }
+        if (deviceStream != nullptr) {
+            const int64_t silence = now - std::max(lastCallbackNs.load(), watchedSince);
+            if (deviceFinished.load() || silence > (deviceRan.load() ? DEVICE_LOSS_NS : DEVICE_START_NS)) {
+                loseDevice(now);
+                nextTry = now + RETRY_NS;
             }
         }
-        silentWait(wakeNs);
+        {
+            std::lock_guard<std::mutex> hold(playerRenderLock);
+            if (consumer.load() == Consumer::silent) {
+                consumeSilently(monotonicNs());
+            }
+        }
+        if (deviceStream == nullptr && monotonicNs() >= nextTry) {
+            if (openDevice()) {
+                reopenCount.fetch_add(1);
+                watchedSince = monotonicNs();
+            }
+            nextTry = monotonicNs() + RETRY_NS;
+        }
+        if (consumer.load() != named) {
+            // Named after its work, as the system's thread lists show it.
+            named = consumer.load();
+            pthread_setname_np(pthread_self(), named == Consumer::silent ? "k3l-silent" : "k3l-watch");
+        }
+        plannedWake = monotonicNs() + WATCH_NS;
+        outputWait(plannedWake);
     }
     return nullptr;
 }
 
-// Starts the silent output's thread.
-bool startSilentOutput()
-{
-    if (!silentWakeReady) {
-        sem_init(&silentWake, 0, 0);
-        silentWakeReady = true;
-    }
-    silentQuit.store(false);
-    silentStarted = pthread_create(&silentThread, nullptr, runSilentOutput, nullptr) == 0;
-    return silentStarted;
-}
-
-// Ends the silent output's thread and waits for it.
-void stopSilentOutput()
-{
-    if (!silentStarted) {
-        return;
-    }
-    silentStarted = false;
-    silentQuit.store(true);
-    sem_post(&silentWake);
-    pthread_join(silentThread, nullptr);
-}
-
-// Stops the given song (any song if null) if it plays: it renders no more, its queued
-// events are dropped, and once a handler still running has returned (unless this is
-// called from inside one) no handler of it runs again. Caller holds no lock.
-void stopSong(FMUSIC_MODULE* module)
-{
-    bool stopped = false;
-    {
-        std::lock_guard<std::mutex> hold(renderLock);
-        if (playingSong != nullptr && (module == nullptr || playingSong == module)) {
-            playingSong = nullptr;
-            advancePlaybackGeneration();
-            stopped = true;
-        }
-    }
-    if (stopped) {
-        waitForHandlers();
-    }
-}
-
-// Registered with atexit by FSOUND_Init: however the process ends, the audio
-// threads stop before the libraries and globals they use go away.
-void closeAtExit()
-{
-    FSOUND_Close();
-}
-
 }  // namespace
+
+int64_t heardNsOfFrame(int64_t frame)
+{
+    const int64_t consumed = lastConsumedNs.load();
+    if (consumed == 0 || monotonicNs() - consumed > HOLD_NS) {
+        return -1;
+    }
+    return timelineOrigin.load() + framesToNs(frame);
+}
 
 PlayerOutput playerOutput()
 {
-    return output.load();
+    switch (consumer.load()) {
+    case Consumer::device:
+        return PLAYER_OUTPUT_DEVICE;
+    case Consumer::silent:
+        return PLAYER_OUTPUT_SILENT;
+    default:
+        return PLAYER_OUTPUT_NONE;
+    }
 }
 
 double playerDeviceLatencyMs()
 {
-    return output.load() == PLAYER_OUTPUT_DEVICE ? deviceLatency.load() * 1000.0 : 0.0;
+    return consumer.load() == Consumer::device ? deviceLatency.load() * 1000.0 : 0.0;
 }
 
-signed char FSOUND_Init(int mixrate, int, unsigned int)
+PlayerChanges playerChanges()
 {
-    std::lock_guard<std::mutex> hold(callLock);
-    if (output.load() != PLAYER_OUTPUT_NONE) {
-        return 1;
-    }
-    mixRate.store(mixRateFor(mixrate));
+    return PlayerChanges{lossCount.load(), lostAtNs.load(), takenOverAtNs.load(), reopenCount.load(),
+                         takenBackAtNs.load()};
+}
+
+void openOutput(int rate)
+{
+    mixRate.store(rate);
+    ahead.target = nsToFrames(LOOKAHEAD_NS);
+    ahead.capacity = ahead.target + 2 * RENDER_FRAMES + static_cast<int64_t>(DEVICE_BUFFER_FRAMES) * 16;
+    ahead.frames.assign(static_cast<size_t>(ahead.capacity * MODULE_CHANNELS), 0.0f);
+    ahead.read = ahead.write = 0;
     prepareAudioSystem();
     startDispatcher();
-    if (openDevice()) {
-        output.store(PLAYER_OUTPUT_DEVICE);
-    } else {
-        startSilentOutput();
-        output.store(PLAYER_OUTPUT_SILENT);
+    const bool device = openDevice();
+    {
+        std::lock_guard<std::mutex> hold(playerRenderLock);
+        consumer.store(device ? Consumer::device : Consumer::silent);
     }
-    if (!exitHandlerRegistered) {
-        exitHandlerRegistered = std::atexit(closeAtExit) == 0;
+    if (!outputWakeReady) {
+        sem_init(&outputWake, 0, 0);
+        outputWakeReady = true;
     }
-    return 1;
+    outputQuit.store(false);
+    outputStarted = pthread_create(&outputThread, nullptr, runOutput, nullptr) == 0;
 }
 
-void FSOUND_Close()
+void closeOutput()
 {
-    {
-        std::lock_guard<std::mutex> hold(callLock);
-        if (output.load() == PLAYER_OUTPUT_NONE) {
-            return;
-        }
+    if (outputStarted) {
+        outputStarted = false;
+        outputQuit.store(true);
+        sem_post(&outputWake);
+        pthread_join(outputThread, nullptr);
     }
-    stopSong(nullptr);
+    closeDevice();
     {
-        std::lock_guard<std::mutex> hold(callLock);
-        closeDevice();
-        stopSilentOutput();
-        releaseAudioSystem();
-        output.store(PLAYER_OUTPUT_NONE);
+        std::lock_guard<std::mutex> hold(playerRenderLock);
+        consumer.store(Consumer::none);
     }
-    stopDispatcher();  // outside callLock: the handler it may wait for may make a call
+    releaseAudioSystem();
+    stopDispatcher();
 }
 
-FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
+bool outputLoops()
 {
-    FMUSIC_MODULE* module = new FMUSIC_MODULE;
-    if (!loadModuleFile(module->render, name, mixRate.load(), true)) {
-        delete module;
-        return nullptr;
-    }
-    std::lock_guard<std::mutex> hold(callLock);
-    loadedSongs.push_back(module);
-    return module;
+    return true;
 }
 
-signed char FMUSIC_SetZxxCallback(FMUSIC_MODULE* module, FMUSIC_CALLBACK callback)
+void outputSongStarted()
 {
-    std::lock_guard<std::mutex> hold(callLock);
-    if (!isLoaded(module)) {
-        return 0;
+    ahead.read = ahead.write = 0;
+    ahead.timed = false;
+    lastConsumedNs.store(0);
+    fillLookahead(0);
+    if (outputWakeReady) {
+        sem_post(&outputWake);
     }
-    module->callback.store(callback);
-    return 1;
 }
 
-signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
+void outputSongStopped()
 {
-    {
-        std::lock_guard<std::mutex> hold(callLock);
-        if (!isLoaded(module) || output.load() == PLAYER_OUTPUT_NONE) {
-            return 0;
-        }
-    }
-    stopSong(nullptr);
-    std::lock_guard<std::mutex> hold(callLock);
-    if (!isLoaded(module) || output.load() == PLAYER_OUTPUT_NONE) {
-        return 0;  // freed or closed by a handler meanwhile
-    }
-    {
-        std::lock_guard<std::mutex> render(renderLock);
-        module->render.rate = mixRate.load();
-        if (!module->atStart) {
-            restartModule(module->render);
-        }
-        module->atStart = false;
-        playingSong = module;
-        advancePlaybackGeneration();
-        songStartNs = monotonicNs();
-        silentFramesOut = 0;
-    }
-    if (silentStarted) {
-        sem_post(&silentWake);
-    }
-    return 1;
+    lastConsumedNs.store(0);
 }
 
-signed char FMUSIC_StopSong(FMUSIC_MODULE* module)
+void waitForOutputHandlers()
 {
-    {
-        std::lock_guard<std::mutex> hold(callLock);
-        if (!isLoaded(module)) {
-            return 0;
-        }
-    }
-    stopSong(module);
-    return 1;
-}
-
-signed char FMUSIC_FreeSong(FMUSIC_MODULE* module)
-{
-    {
-        std::lock_guard<std::mutex> hold(callLock);
-        if (!isLoaded(module)) {
-            return 0;
-        }
-        loadedSongs.erase(std::find(loadedSongs.begin(), loadedSongs.end(), module));
-    }
-    stopSong(module);
-    unloadModule(module->render);
-    delete module;
-    return 1;
+    waitForHandlers();
 }

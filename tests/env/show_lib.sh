@@ -61,6 +61,21 @@ press() {
     xdotool key "$@"
 }
 
+# Writes a 64 x 64 TGA image (32-bit, bottom-left origin) of one colour: $1 path, $2 bytes B G R A as \\xHH.
+solid_image() {
+    { printf '\0\0\2\0\0\0\0\0\0\0\0\0\x40\0\x40\0\x20\x08'; printf "$2%.0s" $(seq 4096); } >"$1"
+}
+
+# Makes every image of run/ transparent but scene 1's backdrop (red) and scene 2's (blue), so that
+# the scenes can be told apart on the screen (x11_probe watch).
+solid_scenes() {
+    for image in "$work"/run/data/*.tga; do
+        [ "${image##*/}" = zelto-07.tga ] || solid_image "$image" '\0\0\0\0'
+    done
+    solid_image "$work/run/data/afraid512.tga" '\0\0\xff\xff'
+    solid_image "$work/run/data/confidence512.tga" '\xff\0\0\xff'
+}
+
 # The console texts, byte for byte: eight loading steps of "..", then the closing text; or seven
 # steps and the module failure.
 expect_loaded() {

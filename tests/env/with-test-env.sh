@@ -11,6 +11,8 @@
 #   PULSE_CLIENTCONFIG   a client configuration that never spawns a server
 #   K3L_TEST_SINK        the null sink's name; record "$K3L_TEST_SINK.monitor" with parec
 #   K3L_SCREEN_WIDTH, K3L_SCREEN_HEIGHT   the X screen's size in pixels
+#   K3L_TEST_PULSE       test-pulse.sh: `$K3L_TEST_PULSE stop` kills the sound server as a crash
+#                        would, `$K3L_TEST_PULSE start` starts it again on the same socket
 #
 # K3L_TEST_NO_PULSE=1 starts no sound server (PULSE_SERVER then names a socket
 # that does not exist), for runs without any audio output.
@@ -23,9 +25,8 @@ fi
 
 work=$(mktemp -d /tmp/k3l-env.XXXXXX)
 xvfb_pid=""
-pulse_pid=""
 cleanup() {
-    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null && wait "$pulse_pid" 2>/dev/null
+    [ -s "$work/pulse.pid" ] && kill "$(cat "$work/pulse.pid")" 2>/dev/null && sleep 0.1
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
 }
@@ -55,23 +56,9 @@ printf 'autospawn = no\n' >"$work/client.conf"
 export PULSE_CLIENTCONFIG="$work/client.conf"
 export PULSE_SERVER="unix:$work/pulse/native"
 export K3L_TEST_SINK=k3l_test_sink
+export K3L_TEST_ENV="$work" K3L_TEST_PULSE="$(cd "$(dirname "$0")" && pwd)/test-pulse.sh"
 if [ "${K3L_TEST_NO_PULSE:-0}" != 1 ]; then
-    XDG_RUNTIME_DIR="$work/runtime" HOME="$work" pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-        --disallow-exit --log-target=stderr --log-level=error \
-        -L "module-null-sink sink_name=$K3L_TEST_SINK rate=44100 channels=2" \
-        -L "module-native-protocol-unix auth-anonymous=1 socket=$work/pulse/native" \
-        >"$work/pulse.log" 2>&1 &
-    pulse_pid=$!
-    for _ in $(seq 1 100); do
-        pactl info >/dev/null 2>&1 && break
-        sleep 0.05
-    done
-    if ! pactl info >/dev/null 2>&1; then
-        echo "with-test-env: PulseAudio did not start:" >&2
-        cat "$work/pulse.log" >&2
-        exit 1
-    fi
-    pactl set-default-sink "$K3L_TEST_SINK"
+    "$K3L_TEST_PULSE" start || exit 1
 fi
 
 set +e

@@ -2,7 +2,11 @@
 // its rate but never settles, as Windows' MME output does under Wine. It asks for buffers in
 // pairs, one pair every two buffers' time on average, each pair late by a random 0-5 ms, and
 // reports a fixed latency: when each buffer is heard, as the player reckons it, jumps by up to
-// a buffer's length from one buffer to the next.
+// a buffer's length from one buffer to the next. Told so (pace_device.h), it asks for one
+// buffer at a time on time instead, stops calling back, ends its stream as a host that failed
+// does, or refuses to open, as a device that went away.
+#include "pace_device.h"
+
 #include <portaudio.h>
 
 #include <atomic>
@@ -23,6 +27,12 @@ unsigned long bufferFrames = 0;
 double sampleRate = 0.0;
 // Whether the device thread plays: written by start and stop, read by the device thread.
 std::atomic<bool> playing{false};
+// What the test asked of the device: written by the test, read by the device thread and the calls.
+std::atomic<bool> steady{false};
+std::atomic<DeviceFailure> failure{DeviceFailure::none};
+std::atomic<bool> unplugged{false};
+// The stream's finished callback: set by Pa_SetStreamFinishedCallback, called by the device thread.
+PaStreamFinishedCallback* finishedCallback = nullptr;
 // The device thread: started and joined by the main thread.
 std::thread device;
 // What the device and its host report.
@@ -37,11 +47,19 @@ void play()
     static float buffer[MAX_FRAMES * 2];
     std::mt19937 random(7);
     const auto start = Clock::now();
-    const auto pair = std::chrono::duration<double>(2.0 * bufferFrames / sampleRate);
+    const int perCall = steady.load() ? 1 : 2;
+    const auto period = std::chrono::duration<double>(perCall * bufferFrames / sampleRate);
     for (int n = 0; playing.load(); ++n) {
-        std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(pair * n) +
-                                      std::chrono::microseconds(random() % JITTER_US));
-        for (int i = 0; i < 2; ++i) {
+        std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(period * n) +
+                                      std::chrono::microseconds(perCall == 1 ? 0 : random() % JITTER_US));
+        if (failure.load() == DeviceFailure::silent) {
+            continue;  // plays no more, and says nothing
+        }
+        if (failure.load() == DeviceFailure::ended) {
+            finishedCallback(nullptr);
+            return;
+        }
+        for (int i = 0; i < perCall; ++i) {
             const double now = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
             const PaStreamCallbackTimeInfo time = {0.0, now, now + REPORTED_LATENCY};
             streamCallback(nullptr, buffer, bufferFrames, &time, 0, nullptr);
@@ -72,9 +90,13 @@ PaError Pa_CloseStream(PaStream*) { stop(); return paNoError; }
 PaError Pa_OpenStream(PaStream** stream, const PaStreamParameters*, const PaStreamParameters*, double rate,
                       unsigned long frames, PaStreamFlags, PaStreamCallback* callback, void*)
 {
+    if (unplugged.load()) {
+        return paDeviceUnavailable;
+    }
     if (frames == 0 || frames > MAX_FRAMES) {
         return paBufferTooBig;
     }
+    failure.store(DeviceFailure::none);
     streamCallback = callback;
     bufferFrames = frames;
     sampleRate = rate;
@@ -87,4 +109,25 @@ PaError Pa_StartStream(PaStream*)
     playing.store(true);
     device = std::thread(play);
     return paNoError;
+}
+
+PaError Pa_SetStreamFinishedCallback(PaStream*, PaStreamFinishedCallback* callback)
+{
+    finishedCallback = callback;
+    return paNoError;
+}
+
+void setDeviceSteady(bool steadyPace)
+{
+    steady.store(steadyPace);
+}
+
+void failDevice(DeviceFailure how)
+{
+    failure.store(how);
+}
+
+void unplugDevice(bool gone)
+{
+    unplugged.store(gone);
 }

@@ -1,12 +1,14 @@
 // The live player on a device that plays but never settles (pace_device.cpp in place of
 // PortAudio, with the timing of Windows' MME output): the song waits a while for the device to
-// settle, then starts all the same, and its events arrive in order, as far apart as their rows.
+// settle, then starts all the same, and its events arrive in order, as far apart as their rows;
+// a device that goes away hands the song to the silent output and takes it back on one timeline.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
 #include "arrival_log.h"
+#include "pace_device.h"
 #include "platform/fmod.h"
 #include "platform/player_live.h"
 #include "player_modules.h"
@@ -52,4 +54,78 @@ TEST(UnsettledDevice, StartsTheSongAfterAWaitAndKeepsTheRowsApart)
         const double spacing = (got[i].ns - got[0].ns) / 1e6;
         EXPECT_NEAR(spacing, (EVENT_ROWS[i] - EVENT_ROWS[0]) * ROW_MS, SPACING_MS) << "event " << i;
     }
+}
+
+// A device that goes away while the song plays: the song goes on on the silent output, its
+// events on the timeline the device was heard on; once the device can be opened again it takes
+// the song back, and the timeline still holds.
+namespace {
+constexpr int LOSS_ROWS = 200;         // rows of the song (speed 3, tempo 150: 50 ms each, 10 s)
+constexpr int LOSS_EVERY = 4;          // rows between two events
+constexpr int64_t LOSS_ROW_NS = 50000000;
+constexpr double TIMELINE_MS = 5.0;    // how far an event may be from its row on the timeline
+
+// Plays a song of an event every fourth row on the steady stand-in, makes the device fail `how`
+// after `failAfterMs`, brings it back `backAfterMs` later, and checks every event against one
+// timeline; returns how the device came and went.
+PlayerChanges playThroughLoss(DeviceFailure how, int failAfterMs, int backAfterMs)
+{
+    ScratchDir dir;
+    itw::Module song = blankModule(1, LOSS_ROWS, 2, 3, 150);
+    for (int row = 0; row < LOSS_ROWS; row += LOSS_EVERY) {
+        song.patterns[0].at(row, 1) = zCell(static_cast<uint8_t>(row / LOSS_EVERY));
+    }
+    const std::string path = dir.path + "/loss.it";
+    EXPECT_TRUE(itw::saveIT(song, path));
+    setDeviceSteady(true);
+    unplugDevice(false);
+    FSOUND_Init(TEST_RATE, 32, 0);
+    EXPECT_EQ(playerOutput(), PLAYER_OUTPUT_DEVICE);
+    FMUSIC_MODULE* module = FMUSIC_LoadSong(path.c_str());
+    FMUSIC_SetZxxCallback(module, noteArrival);
+    clearArrivals();
+    FMUSIC_PlaySong(module);
+    std::this_thread::sleep_for(std::chrono::milliseconds(failAfterMs));
+    unplugDevice(true);
+    failDevice(how);
+    std::this_thread::sleep_for(std::chrono::milliseconds(backAfterMs));
+    EXPECT_EQ(playerOutput(), PLAYER_OUTPUT_SILENT) << "the lost device still counts as playing";
+    unplugDevice(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_EQ(playerOutput(), PLAYER_OUTPUT_DEVICE) << "the device was not taken back";
+    const PlayerChanges changes = playerChanges();
+    FMUSIC_FreeSong(module);
+    FSOUND_Close();
+    setDeviceSteady(false);
+
+    const std::vector<Arrival> got = arrivals();
+    EXPECT_GE(got.size(), 15u);
+    std::vector<double> offsets;
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].parameter, static_cast<int>(i % (LOSS_ROWS / LOSS_EVERY))) << "event " << i << " lost or doubled";
+        offsets.push_back((got[i].ns - got[0].ns - static_cast<int64_t>(i) * LOSS_EVERY * LOSS_ROW_NS) / 1e6);
+    }
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        EXPECT_NEAR(offsets[i], 0.0, TIMELINE_MS) << "event " << i << " left the timeline";
+    }
+    return changes;
+}
+}  // namespace
+
+TEST(LostDevice, ADeviceThatStopsCallingIsGivenUpAfterItsBoundAndTakenBack)
+{
+    const PlayerChanges changes = playThroughLoss(DeviceFailure::silent, 2600, 1000);
+    EXPECT_EQ(changes.losses, 1);
+    EXPECT_EQ(changes.reopens, 1);
+    const double gapMs = (changes.takenOverAtNs - changes.lostAtNs) / 1e6;
+    EXPECT_GT(gapMs, 250.0) << "given up before its bound";
+    EXPECT_LT(gapMs, 400.0) << "given up long after its bound";
+}
+
+TEST(LostDevice, AStreamThatEndsIsGivenUpAtOnceAndTakenBack)
+{
+    const PlayerChanges changes = playThroughLoss(DeviceFailure::ended, 1000, 1000);
+    EXPECT_EQ(changes.losses, 1);
+    EXPECT_EQ(changes.reopens, 1);
+    EXPECT_LT((changes.takenOverAtNs - changes.lostAtNs) / 1e6, 100.0) << "the ended stream was not noticed at once";
 }

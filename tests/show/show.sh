@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real show end to end, inside tests/env/with-test-env.sh (an X server and a sound server of
 # its own), and under faults: what a person at the screen, or the machine around it, would see.
-#   show.sh CASE K3LVANA K3LVANA_PROBED DATA_DIR MAKE_SYNC_MODULE X11_PROBE
+#   show.sh CASE K3LVANA K3LVANA_PROBED DATA_DIR MAKE_SYNC_MODULE X11_PROBE MONITOR_ONSETS
 # CASE is one of:
 #   plays            the console byte for byte, every Zxx event in order and on time, ticks 55 ms
 #                    apart or more, no allocation by the show once it runs, status 0 at the quit event
@@ -13,6 +13,13 @@
 #   window-close     the window manager closes the window, on the device and the silent output: a clean end,
 #                    the player closed by the process's exit handlers
 #   escape           Escape during the fade, at the hand-over to scene 7, at the quit event: status 0
+#   sound-loss       the sound server killed mid-show and started again: the cuts keep their times on the
+#                    screen, every event once and on its row's time (on the silent output the timeline the
+#                    device was heard on, after the return the clicks heard), the music heard again, status 0
+#   stop-continue    the process stopped (SIGSTOP) for 3 s and continued, on the silent output: the song and
+#                    its events resume together,
+#                    none lost or doubled, the ticks do not catch up, status 0
+#   display-gone     the X server ends mid-show: the process ends within seconds, with status 1
 # K3LVANA_PROBED is the show with tests/show/show_probe.cpp linked in (counts and events, K3L_PROBE_REPORT).
 set -uo pipefail
 
@@ -22,6 +29,7 @@ probed=$3
 data=$4
 make_module=$5
 x11_probe=$6
+monitor_onsets=$7
 
 ROW_MS=120       # milliseconds a row of the test modules lasts
 NO_SERVER=unix:/nonexistent/k3l-no-sound-server
@@ -70,6 +78,44 @@ ended_in_time() {
     ended=$(now_ms)
     [ $((ended - $1)) -ge "$quit_ms" ] || fail "ended $((ended - $1)) ms after its start, before the quit event"
     [ $((ended - $2 - quit_ms)) -le 1500 ] || fail "ended $((ended - $2 - quit_ms)) ms after the quit event was due"
+}
+
+# The probed show's events as "ROW NANOSECONDS BYTE", matched in order with the written "ROW:HEX"
+# events given; fails unless every written event arrived once, in order, and no other.
+events_by_row() {
+    awk -v expected="$1" '
+        BEGIN { n = split(expected, e, " ") }
+        $1 == "event" { ++k; split(e[k], rc, ":")
+            code = (index("0123456789ABCDEF", toupper(substr(rc[2], 1, 1))) - 1) * 16 + index("0123456789ABCDEF", toupper(substr(rc[2], 2, 1))) - 1
+            if (k > n || $3 != code) { print "event " k " is Z" sprintf("%02X", $3) ", not " e[k]; bad = 1; exit }
+            print rc[1], $2, $3 }
+        END { if (!bad && k != n) { print k " events arrived, not " n; bad = 1 }; exit bad }' "$work/report"
+}
+
+# The dominant colours the window showed (x11_probe watch), as the letters of the scenes' backdrops:
+# fails unless they are the dark opening and then the given letters, each cut from the given one on
+# (1: all) the given milliseconds after the one before, give or take half a second (frames of a busy
+# machine).
+expect_cuts() {
+    awk '$2 != "O"' "$work/colours" | awk -v want="$1" -v gap="$2" -v from="$3" '
+        { seen = seen $2; t[NR] = $1 }
+        END {
+            if (seen !~ ("^K+" want "$")) { print "colours " seen; exit 1 }
+            first = index(seen, substr(want, 1, 1))
+            for (i = first + from; i < first + length(want); ++i) {
+                d = t[i] - t[i - 1]
+                if (d < gap - 500 || d > gap + 500) { print "cut " i - first " came " d " ms after the one before"; exit 1 }
+            }
+        }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
+}
+
+# Waits (up to 20 s) until the watched window showed scene 1's red: the song plays, on whichever output.
+wait_red() {
+    for _ in $(seq 1 1000); do
+        grep -q ' R$' "$work/colours" 2>/dev/null && return 0
+        sleep 0.02
+    done
+    fail "scene 1 never showed"
 }
 
 # The names of the show's threads now.
@@ -181,6 +227,114 @@ escape)
         [ "$status" = 0 ] || fail "status $status"
         [ -s "$work/stderr" ] && fail "stderr is not empty"
     done
+    ;;
+sound-loss)
+    # Cuts to scenes 1 and 2 in turn every 20 rows (2.4 s) from row 8, a beat on every kick row
+    # (every fourth) between them, the quit event at row 132 (15.8 s). The sound server is killed
+    # 3 s after the first cut is seen (the device has settled by then) and started again 3.5 s later.
+    events=""
+    for row in $(seq 8 4 128); do
+        if [ $(((row - 8) % 20)) = 0 ]; then events+=" $row:0$(((row - 8) / 20 % 2 + 1))"; else events+=" $row:0A"; fi
+    done
+    events+=" 132:1B"
+    prepare 140 $events
+    solid_scenes
+    start "$probed"
+    wait_console "Loaded."
+    id=$(window) || fail "no window"
+    "$x11_probe" watch "$id" >"$work/colours" &
+    watching=$!
+    wait_red
+    sleep 3
+    "$K3L_TEST_PULSE" stop
+    sleep 3.5
+    "$K3L_TEST_PULSE" start || fail "the sound server did not start again"
+    "$monitor_onsets" 10 >"$work/onsets" &
+    listening=$!
+    wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    wait "$listening" "$watching"
+    expect_loaded | cmp -s - "$work/stdout" || fail "console text differs"
+    # PortAudio's own words on the lost stream are the only ones allowed on stderr.
+    grep -v "^Expression '.*' failed in '.*', line: [0-9]*$" "$work/stderr" >"$work/other" && fail "stderr: $(head -c 300 "$work/other")"
+    [ "$(report losses)" = 1 ] && [ "$(report reopens)" -ge 1 ] && [ "$(report taken_back_at_ns)" -gt 0 ] ||
+        fail "losses $(report losses), reopens $(report reopens): the device was not lost and taken back"
+    events_by_row "$events" >"$work/rows" || fail "$(cat "$work/rows")"
+    # Before the device came back the events keep the timeline they were heard on (the median offset of
+    # the events in the second and a half before the loss); after it, they are where the clicks of their
+    # rows are heard: the medians within 5 ms (a new stream of the sound server may stall for a while as
+    # it starts, which moves a few events further; the figures are printed).
+    awk -v lost="$(report lost_at_ns)" -v over="$(report taken_over_at_ns)" -v back="$(report taken_back_at_ns)"         -v row="$ROW_MS" -v restarted="$(awk '$1 == "started" {print $2}' "$work/onsets")" '
+        FNR == NR { if ($1 == "onset") onset[++m] = $2; next }
+        { off = $2 - $1 * row * 1e6
+          if ($2 < lost) { if ($2 > lost - 1.5e9) before[++b] = off } else if ($2 < back) during[++d] = off; else { after[++a] = $2 } }
+        function sort(v, n,   i, j, x) { for (i = 2; i <= n; ++i) { x = v[i]; for (j = i - 1; j > 0 && v[j] > x; --j) v[j + 1] = v[j]; v[j + 1] = x } }
+        function abs(x) { return x < 0 ? -x : x }
+        END {
+            sort(before, b); origin = before[int((b + 1) / 2)]
+            for (i = 1; i <= d; ++i) { late[i] = (during[i] - origin) / 1e6; if (abs(late[i]) > abs(worst)) worst = late[i] }
+            sort(late, d)
+            if (abs(late[int((d + 1) / 2)]) > 5) bad = bad " the silent events left the timeline (median " late[int((d + 1) / 2)] " ms);"
+            for (i = 1; i <= a; ++i) { best = 1e18
+                for (j = 1; j <= m; ++j) if (abs(after[i] - onset[j]) < abs(best)) best = after[i] - onset[j]
+                err[i] = best / 1e6 }
+            sort(err, a)
+            if (abs(err[int((a + 1) / 2)]) > 5) bad = bad " the events after the return are off their clicks (median " err[int((a + 1) / 2)] " ms);"
+            if (m < 5) bad = bad " the music was not heard again on the restarted server;"
+            printf "sound-loss: takeover %.1f ms after the last buffer; %d events before, %d silent (median %.2f, worst %.2f ms off the timeline), %d after the return (median %.2f, p95 %.2f, max %.2f ms from their clicks); music played again %.0f ms after the server was back, its first click heard %.0f ms after\n", (over - lost) / 1e6, b, d, late[int((d + 1) / 2)], worst, a, err[int((a + 1) / 2)], err[int(a * 0.95 + 0.5)], (abs(err[1]) > abs(err[a]) ? err[1] : err[a]), (back - restarted) / 1e6, (onset[1] - restarted) / 1e6
+            if (d < 3 || a < 5) bad = bad " too few events on either side";
+            if (bad != "") { print bad; exit 1 }
+        }' "$work/onsets" "$work/rows" >"$work/why" || fail "$(cat "$work/why")"
+    cat "$work/why"
+    # From the third cut on: a sound server's new stream may stall for a while as it starts, and the
+    # song waits for it.
+    expect_cuts RBRBRBR 2400 2
+    ;;
+stop-continue)
+    # A cut to scene 1 at row 4, a beat on every kick row after it, the quit event at row 56 (6.7 s);
+    # the process is stopped 1.5 s after the cut is seen, for 3 s; on the silent output, whose clock
+    # is the player's own (a device keeps its own time, and sets the song's as it plays again).
+    events=" 4:01"
+    for row in $(seq 8 4 52); do events+=" $row:0A"; done
+    events+=" 56:1B"
+    prepare 64 $events
+    solid_scenes
+    start "$probed" PULSE_SERVER=$NO_SERVER
+    wait_console "Loaded."
+    id=$(window) || fail "no window"
+    "$x11_probe" watch "$id" >"$work/colours" &
+    wait_red
+    sleep 1.5
+    kill -STOP "$pid"
+    sleep 3
+    kill -CONT "$pid"
+    wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    wait
+    events_by_row "$events" >"$work/rows" || fail "$(cat "$work/rows")"
+    # The music waited: one gap between events grew by about the 3 s, every other is its rows' time
+    # (within 60 ms: the device starts again at its own pace). The ticks went on at their rate, with
+    # no catching up for the time stood still.
+    awk -v row="$ROW_MS" 'NR > 1 { d = ($2 - t) / 1e6 - ($1 - r) * row; if (d > 2500) ++waited; else if (d > 60 || d < -60) { print "rows " r "-" $1 " " d " ms off"; exit 1 } }
+        { r = $1; t = $2 } END { if (waited != 1) { print "the music did not wait once (" waited + 0 ")"; exit 1 } }' "$work/rows" >"$work/why" ||
+        fail "$(cat "$work/why"): $(cat "$work/rows" | tr '\n' ' ')"
+    awk '$1 == "ticks" {t = $2} $1 == "first_tick_ns" {f = $2} $1 == "last_tick_ns" {l = $2}
+        END { exit !(t * 55 <= (l - f) / 1e6 - 2500) }' "$work/report" || fail "the ticks caught up: $(report ticks) ticks"
+    ;;
+display-gone)
+    # An X server of this case's own, ended while the show plays.
+    prepare 400 0:00 395:1B
+    Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp >"$work/display" 2>/dev/null &
+    xvfb=$!
+    for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    start "$show" DISPLAY=":$(head -n 1 "$work/display")"
+    wait_console "Loaded."
+    sleep 1
+    kill "$xvfb"
+    gone=$(now_ms)
+    wait_exit 5
+    echo "display-gone: status $status, $(($(now_ms) - gone)) ms after the X server ended"
+    [ "$status" = 1 ] || fail "status $status, not Xlib's 1"
     ;;
 *)
     echo "unknown case $case_name" >&2

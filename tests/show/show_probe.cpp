@@ -7,6 +7,8 @@
 //                                     the first tick until exit is called
 //   player_closed 0|1                 whether the module player was closed by the time every exit
 //                                     handler had run, however the process ended
+//   losses N, lost_at_ns T, taken_over_at_ns T, reopens N, taken_back_at_ns T
+//                                     how the audio device came and went (playerChanges)
 //   event T BYTE                      every Zxx event the show's handler was given, in order
 #include <GL/gl.h>
 #include <fcntl.h>
@@ -76,6 +78,11 @@ __attribute__((destructor)) void writeReport()
             static_cast<long long>(ticks.load()), static_cast<long long>(textures.load()), static_cast<long long>(firstTickNs.load()),
             static_cast<long long>(lastTickNs.load()), static_cast<long long>(allocations.load()),
             playerOutput() == PLAYER_OUTPUT_NONE ? 1 : 0);
+    const PlayerChanges changes = playerChanges();
+    dprintf(fd, "losses %lld\nlost_at_ns %lld\ntaken_over_at_ns %lld\nreopens %lld\ntaken_back_at_ns %lld\n",
+            static_cast<long long>(changes.losses), static_cast<long long>(changes.lostAtNs),
+            static_cast<long long>(changes.takenOverAtNs), static_cast<long long>(changes.reopens),
+            static_cast<long long>(changes.takenBackAtNs));
     for (int i = 0; i < eventCount.load() && i < MAX_EVENTS; ++i) {
         dprintf(fd, "event %lld %u\n", static_cast<long long>(events[i].ns), static_cast<unsigned>(events[i].parameter));
     }

@@ -10,6 +10,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,10 +26,22 @@ constexpr int PERIOD_MS = 20;     // milliseconds between two looks
 // The dominant colour of the window's picture, one letter; '-' once the window is gone.
 char dominantColour(Display* display, Window window)
 {
+    // Only the part on the screen can be read (a full-screen window may reach past its edges).
     XWindowAttributes attributes;
-    XImage* image = XGetWindowAttributes(display, window, &attributes)
-                        ? XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap)
-                        : nullptr;
+    XWindowAttributes root;
+    int x = 0;
+    int y = 0;
+    Window child;
+    XImage* image = nullptr;
+    if (XGetWindowAttributes(display, window, &attributes) &&
+        XGetWindowAttributes(display, attributes.root, &root) &&
+        XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child)) {
+        const int width = std::min(x + attributes.width, root.width) - std::max(x, 0);
+        const int height = std::min(y + attributes.height, root.height) - std::max(y, 0);
+        if (width > 0 && height > 0) {
+            image = XGetImage(display, window, std::max(-x, 0), std::max(-y, 0), width, height, AllPlanes, ZPixmap);
+        }
+    }
     if (image == nullptr) {
         return '-';
     }

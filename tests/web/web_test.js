@@ -24,6 +24,19 @@ const NOT_LOADED = '[LOADING' + '..'.repeat(7) + '\nImpossibile caricare il file
 // The cuts page's events and their rows: scenes 1, 0, 2, 1, 6, the closing fade twice, the quit.
 const CUT_CODES = [1, 0, 2, 1, 6, 0x11, 0x11, 0x1B];
 const CUT_ROWS = [0, 6, 12, 18, 24, 28, 88, 128];
+// The suspension page's events and their rows: a cut every 8 rows (960 ms) between scenes 1 and 2
+// (red and blue: scene 2 leaves a white clear colour, so scene 0 would not look dark after it), then the quit.
+const SUSPEND_CODES = [1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 0x1B];
+const SUSPEND_ROWS = SUSPEND_CODES.map((code, i) => 8 * i);
+const SCENE_OF = {1: 'red', 2: 'blue'};
+// When the test suspends the page's audio context (ms after the first event's row), for how long (ms),
+// and the gesture that asks it back: 3 s from between rows 16 and 24, then 1 s from between rows 64 and 72.
+const SUSPENSIONS = [{at: 2300, ms: 3000, by: 'click'}, {at: 8000, ms: 1000, by: 'key'}];
+const STOP_SEEN_MS = 200;      // ms: the player takes a stopped context for silent within this (it looks every 50 ms)
+const AHEAD_MS = 1500;         // ms of song the player has rendered ahead: after a stop, the music rejoins once they have passed
+const BACK_MS = 300;           // ms: the music is back within this of the gesture, or of AHEAD_MS after the stop if later
+const LATE_MS = 250;           // ms: an event is released at most this late (see suspension below)
+const REJOIN_MS = [-60, 200];  // ms: how far a rejoin may move the song's timeline (see suspension below)
 
 let passed = 0, failed = 0;
 function check(name, ok, detail) {
@@ -185,6 +198,114 @@ async function cutsFadeQuit(browser, base) {
   await page.close();
 }
 
+// The audio context suspended twice while the song plays (the browser or the system stopping
+// the sound): the song goes on silently on the timeline it was heard on, the page shows its note,
+// and the music rejoins at the song's position once a click (then a key) asks the context back.
+// An event's row time on the timeline is the first event's heard time plus its row's. Before a
+// rejoin, events are heard at that time to 2 ms (the silent song goes on from the audio's own
+// timeline). A rejoin may move the timeline once, by what the music takes to come back: the
+// next chunk plays 50 ms after the context's clock, plus the output latency (about 47 ms in
+// headless Chromium), less the one to two chunks (46 to 93 ms) the silent song was rendered
+// ahead, plus what the page's loop was late. REJOIN_MS allows -60 to 200 ms: inside the 960 ms
+// between cuts, and far from the 1.5 s (the music ahead when the context stopped) or the
+// suspension's length that a rejoin at the wrong place would give. An event is released when
+// heard, up to LATE_MS late: a stall of the page on this loaded machine (the whole show's events
+// come up to about 100 ms late), well under the 960 ms a late cut would take to show on the wrong row.
+async function suspension(browser, base) {
+  const page = await open(browser, base + '/suspended/', {width: 640, height: 480});
+  await page.click('#start');
+  await page.waitForFunction(() => Module.k3lStats.events.length > 0, {timeout: 10000, polling: 20});
+  const t0 = (await stats(page)).events[2];
+  const now = () => page.evaluate(() => performance.now());
+  const until = async ms => { const wait = t0 + ms - await now(); if (wait > 0) await sleep(wait); };
+  const noteShown = () => page.$eval('#sound', e => e.classList.contains('shown') && getComputedStyle(e).display !== 'none' && e.getClientRects().length > 0);
+  const seen = [];  // per suspension: the note before, during and after, the context's state before the gesture, the times
+  for (const [k, suspended] of SUSPENSIONS.entries()) {
+    await until(suspended.at);
+    const round = {noteBefore: await noteShown()};
+    round.stopAt = await page.evaluate(() => { K3L.ctx.suspend(); return performance.now(); });
+    await until(suspended.at + 500);
+    round.noteDuring = await noteShown();
+    await until(suspended.at + suspended.ms);
+    round.stateBefore = await page.evaluate(() => K3L.ctx && K3L.ctx.state);
+    round.gestureAt = await now();
+    // A click on the note (the middle of the page when there is none), or a key the show ignores.
+    const note = round.noteDuring ? await (await page.$('#sound')).boundingBox() : {x: 0, y: 0, width: 640, height: 480};
+    if (suspended.by === 'click') await page.mouse.click(note.x + note.width / 2, note.y + note.height / 2);
+    else await page.keyboard.press('a');
+    await page.waitForFunction(n => Module.k3lStats.outputs.length >= n, {timeout: 5000, polling: 20}, 4 * k + 6).catch(() => {});
+    round.noteAfter = await noteShown();
+    seen.push(round);
+  }
+  const ended = await endedWithin(page, 20000);
+  const result = await page.evaluate(() => ({events: Module.k3lStats.events, outputs: Module.k3lStats.outputs}));
+  const list = events(result);
+  const outputs = Array.from({length: result.outputs.length / 2}, (_, i) => ({at: result.outputs[2 * i], audio: result.outputs[2 * i + 1]}));
+
+  const switched = outputs.map(o => o.audio).join() === '1,0,1,0,1';
+  const toSilent = seen.map((round, k) => switched ? outputs[2 * k + 1].at - round.stopAt : NaN);
+  const toAudio = seen.map((round, k) => switched ? outputs[2 * k + 2].at - round.gestureAt : NaN);
+  const pastDue = seen.map((round, k) => switched ? outputs[2 * k + 2].at - Math.max(round.gestureAt, round.stopAt + AHEAD_MS) : NaN);
+  console.log(`# suspended: silent ${toSilent.map(ms => ms.toFixed(1)).join(', ')} ms after suspend(); music back ` +
+              `${toAudio.map(ms => ms.toFixed(1)).join(', ')} ms after the click (3 s suspension), the key (1 s)`);
+  check('suspended: the output goes silent when the context stops, back to audio after a click and after a key',
+        switched && toSilent.every(ms => ms >= 0 && ms < STOP_SEEN_MS) && toAudio.every(ms => ms >= 0) &&
+        pastDue.every(ms => ms < BACK_MS), `${JSON.stringify(result.outputs)}; gestures ${JSON.stringify(seen)}`);
+  check('suspended: nothing asks the sound back without a gesture', seen.every(round => round.stateBefore === 'suspended'),
+        seen.map(round => round.stateBefore).join());
+  check('suspended: the page shows its note while the sound is interrupted, and only then',
+        seen.every(round => !round.noteBefore && round.noteDuring && !round.noteAfter), JSON.stringify(seen));
+  check('suspended: every event released once, in order', list.map(e => e.parameter).join() === SUSPEND_CODES.join(),
+        list.map(e => e.parameter).join());
+  const end = await page.evaluate(() => window.endedAt);
+  const quit = list.length === SUSPEND_CODES.length ? list[list.length - 1] : {heard: NaN};
+  check('suspended: the show ends by itself at the quit event\'s row', ended && end >= quit.heard && end < quit.heard + 500,
+        `ended ${ended}, ${end - quit.heard} ms after the quit event's row`);
+  if (list.length !== SUSPEND_CODES.length) return page.close();
+
+  // Each event: its row's time on the timeline, the rejoins before its release, how far it was
+  // heard and released from that time (ms), and whether it was released while the context was stopped.
+  const rejoins = outputs.slice(1).filter(o => o.audio).map(o => o.at);
+  const timed = list.map((e, i) => {
+    const rowMs = t0 + SUSPEND_ROWS[i] * ROW_MS;
+    const segment = rejoins.filter(at => e.released >= at).length;
+    const stopped = outputs.some((o, j) => !o.audio && e.released >= o.at && (j + 1 === outputs.length || e.released < outputs[j + 1].at));
+    return {...e, rowMs, segment, stopped, heardError: e.heard - rowMs, releaseError: e.released - rowMs};
+  });
+  // How far each rejoin moved the timeline: the first event after it tells.
+  const shifts = [0, ...rejoins.map((at, k) => (timed.find(e => e.segment === k + 1) || {heardError: NaN}).heardError)];
+  const moves = shifts.slice(1).map((shift, k) => shift - shifts[k]);
+  const figures = list => {
+    const sorted = list.map(e => e.releaseError).sort((a, b) => a - b);
+    return list.length ? `median ${sorted[Math.floor(sorted.length / 2)].toFixed(1)} max ${sorted[sorted.length - 1].toFixed(1)} ms` : '-';
+  };
+  const during = timed.filter(e => e.stopped), after = timed.filter(e => e.segment > 0 && !e.stopped);
+  console.log(`# suspended: released - row's time: ${during.length} events while stopped ${figures(during)}; ` +
+              `${after.length} after the music rejoined ${figures(after)}; the rejoins moved the timeline by ` +
+              `${moves.map(ms => ms.toFixed(1)).join(', ')} ms`);
+  check('suspended: events heard at their rows\' times, before and while stopped to 2 ms, then moved once at each rejoin',
+        during.length === 4 && moves.length === 2 && timed.every(e => Math.abs(e.heardError - shifts[e.segment]) < 2) &&
+        moves.every(ms => ms >= REJOIN_MS[0] && ms <= REJOIN_MS[1]), JSON.stringify(timed));
+  check('suspended: after a rejoin the events are on the audio clock again', after.length === 6 &&
+        after.every(e => e.output !== e.heard) && during.every(e => e.output === e.heard), JSON.stringify(timed));
+  check(`suspended: every event released when heard, up to ${LATE_MS} ms late`,
+        timed.every(e => e.released >= e.heard && e.released - e.heard <= LATE_MS), JSON.stringify(timed));
+  // The picture at each cut's row time on the timeline (moved by the rejoins before it). The first
+  // picture of scenes 1 and 2 waits for their shaders (as in cutsFadeQuit).
+  const cutMs = timed.map(e => e.rowMs + (shifts[e.segment] || 0));
+  const wrong = [];
+  for (let i = 0; i + 1 < list.length; i++) {
+    const expected = SCENE_OF[list[i].parameter];
+    const before = await scenesBetween(page, cutMs[i] - 200, cutMs[i] - 5);
+    const shown = await scenesBetween(page, cutMs[i] + (i < 2 ? 500 : 100), cutMs[i + 1] - 5);
+    if (shown !== expected || (i > 0 && before.includes(expected))) wrong.push(`cut ${i} (${expected}): before ${before}; after ${shown}`);
+  }
+  check('suspended: each cut shows at its row\'s time, before, while and after the context is stopped',
+        wrong.length === 0, wrong.join('; '));
+  check('suspended: no warnings or errors in the console', problems(page).length === 0, problems(page).join(' | '));
+  await page.close();
+}
+
 // Keys other than Escape do nothing; Escape ends the show and its music at once.
 async function keys(browser, base) {
   const page = await open(browser, base + '/keys/', {width: 800, height: 600});
@@ -253,7 +374,9 @@ async function wholeSong(browser, base) {
     makePage(root, 'cuts', 140, CUT_ROWS.map((row, i) => `${row}:${CUT_CODES[i].toString(16)}`));
     makePage(root, 'keys', 400, ['0:01']);
     makePage(root, 'missing', 0, []);
+    makePage(root, 'suspended', 110, SUSPEND_ROWS.map((row, i) => `${row}:${SUSPEND_CODES[i].toString(16)}`));
     await cutsFadeQuit(browser, base);
+    await suspension(browser, base);
     (await playCuts(browser, base, true)).page.close();
     await keys(browser, base);
     await missingModule(browser, base);

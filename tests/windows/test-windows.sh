@@ -62,11 +62,6 @@ start() {
     pid=$!
 }
 
-# Writes a 64 x 64 TGA image (32-bit, bottom-left origin) of one colour: $1 path, $2 bytes B G R A as \\xHH.
-solid_image() {
-    { printf '\0\0\2\0\0\0\0\0\0\0\0\0\x40\0\x40\0\x20\x08'; printf "$2%.0s" $(seq 4096); } >"$1"
-}
-
 # Success: the console text, and the module's quit event ends the show with status 0.
 case_console_quit() {
     prepare 32 12:1B
@@ -86,11 +81,7 @@ case_fullscreen_keys() { prepare 2020 2000:1B && start && check_fullscreen_keys;
 # event at 70.
 case_scene_cuts() {
     prepare
-    for image in "$work"/run/data/*.tga; do
-        solid_image "$image" '\0\0\0\0'
-    done
-    solid_image "$work/run/data/afraid512.tga" '\0\0\xff\xff'
-    solid_image "$work/run/data/confidence512.tga" '\xff\0\0\xff'
+    solid_scenes
     "$make_module" "$work/run/data/zelto-07.tga" 80 10:01 30:02 50:01 70:1B || fail "cannot write the module"
     start "$WINEDLLOVERRIDES;winepulse.drv,winealsa.drv,wineoss.drv=d"
     id=$(window) || fail "no window"

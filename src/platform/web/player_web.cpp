@@ -1,22 +1,21 @@
-// The module player of fmod.h for the browser, over the shared module renderer, with no
-// threads. The page's main loop (glut_web.cpp) steps it: it renders the song ahead of
-// the output and queues it to Web Audio (web_library.js), and keeps each Zxx event with
-// the time its row will be heard: its audio context time, turned into a performance.now()
-// time through the context's output timestamp when the event is due. Without a context
-// that starts, the song plays silently against performance.now() from the start click.
+// The browser's output for the module player's front end (player_front.cpp), with no threads.
+// The page's main loop (glut_web.cpp) steps it: it renders the song ahead of the output and
+// queues it to Web Audio (web_library.js), and releases each Zxx event when its row is heard:
+// the song frame's audio context time, turned into a performance.now() time through the
+// context's output timestamp. Without a context that starts, the song plays silently against
+// performance.now() from the start click.
+//
+// When the running context stops (the browser or the system suspends or interrupts it, an
+// output device goes away), the song goes on silently on the timeline it was heard on, so the
+// picture keeps following the music; when the context runs again, the music rejoins at the
+// song's current position.
 #include <emscripten.h>
 
 #include <algorithm>
-#include <utility>
 
-#include "platform/fmod.h"
-#include "platform/module_render.h"
+#include "platform/player_front.h"
+#include "platform/player_output.h"
 #include "platform/web/web.h"
-
-struct FMUSIC_MODULE {
-    ModuleRender render;                 // the decoder and where it stands
-    FMUSIC_CALLBACK callback = nullptr;  // the song's Zxx handler
-};
 
 // The page's side (web_library.js).
 extern "C" {
@@ -28,6 +27,7 @@ double k3lAudioQueue(const float* frames, int count, int rate);
 void k3lAudioStop();
 void k3lAudioClose();
 void k3lNoteEvent(int parameter, double outputMs, double heardMs, double releasedMs);
+void k3lNoteOutput(int audio);
 }
 
 namespace {
@@ -36,82 +36,74 @@ constexpr int CHUNK_FRAMES = 2048;           // frames rendered and queued at a 
 constexpr double AHEAD_SECONDS = 1.5;        // seconds of song kept rendered ahead of the output
 constexpr double START_LIMIT_MS = 2000.0;    // milliseconds a context may take to start before the song plays silently
 constexpr double START_POLL_MS = 10.0;       // milliseconds between looks at a context that is starting
+constexpr double STOPPED_POLL_MS = 50.0;     // milliseconds between looks at a context that stopped
+constexpr int STOPPED_LEAD_FRAMES = 2 * CHUNK_FRAMES;  // frames a stopped output keeps rendered past now, at most
 constexpr double NEVER = 1e300;              // a performance.now() time nothing reaches
-constexpr int EVENT_CAPACITY = 256;          // events one chunk can hold
-constexpr int PENDING_CAPACITY = 4096;       // events rendered and not yet heard
 constexpr double LAG_SMOOTHING_MS = 1000.0;  // milliseconds over which the audio clock's lag is averaged
 
-enum class Output { none, waiting, audio, silent };
+// The output: waiting for the context to start, playing on it, silent from the start, or
+// silent since the running context stopped (it may run again).
+enum class Output { none, waiting, audio, silent, stopped };
 
-// An event rendered and not yet heard: `at` is its row's audio context time (seconds)
-// on the audio output, its performance.now() time (milliseconds) on the silent one.
-struct PendingEvent {
-    double at;
-    uint8_t parameter;
-};
-
-// The sample rate asked for at FSOUND_Init: written there, read when songs load and render.
+// The sample rate: written by openOutput, read when the song renders.
 int mixRate = DEFAULT_MIX_RATE;
-// The output: written by startWebPlayer, stepWebPlayer and FSOUND_Close; read by the player's calls.
+// The output: written by startWebPlayer, stepWebPlayer and closeOutput; read by the step.
 Output output = Output::none;
 // performance.now() of the start click: written by startWebPlayer, read while the context starts.
 double startAskedMs = 0.0;
-// The song playing, or null: written by PlaySong, StopSong, Close; read by the step.
-FMUSIC_MODULE* playing = nullptr;
-// Where the song's rendering stands: written by PlaySong and the step, read by the step.
-double renderedUntil = 0.0;      // output time (as PendingEvent::at) up to which the song is queued
-int64_t silentFrames = 0;        // frames rendered on the silent output
-double silentStartMs = 0.0;      // performance.now() of the silent output's first frame
-// The output timestamp's offset when the audio output started, and the audio clock's smoothed lag
-// behind performance.now() since, with the time it was last updated: written by the step, read by audioClockLagMs.
+// The song's rendering and its heard timeline: written by outputSongStarted and the step.
+struct Timeline {
+    int64_t renderedFrames = 0;  // frames of the song rendered (and queued, on the audio output)
+    double contextOrigin = 0.0;  // context time (seconds) at which song frame 0 plays, on the audio output
+    double silentOriginMs = 0.0; // performance.now() at which song frame 0 is heard, on a silent output
+};
+Timeline timeline;
+// The output timestamp's offset when the audio output started, the audio clock's smoothed lag
+// behind performance.now() since, the time it was last updated, and the last offset read:
+// written by the step, read by audioClockLagMs.
 double startOffsetMs = 0.0;
 double lagMs = 0.0;
 double lagUpdatedMs = -1.0;
-// Rendered events, a ring: written by the step's rendering and PlaySong, read by its release.
-PendingEvent pending[PENDING_CAPACITY];
-int pendingFirst = 0;
-int pendingCount = 0;
-// Scratch for one chunk and its events: the step's alone.
+double lastOffsetMs = 0.0;
+// Scratch for one chunk: the step's alone.
 float chunk[CHUNK_FRAMES * MODULE_CHANNELS];
-ModuleEvent chunkEvents[EVENT_CAPACITY];
 
-// Forgets the rendering of the song playing: it starts again from its first frame.
-void resetPlayback()
+// Milliseconds per frame at the mixing rate.
+double msPerFrame()
 {
-    pendingFirst = 0;
-    pendingCount = 0;
-    renderedUntil = 0.0;
-    silentFrames = 0;
-    silentStartMs = emscripten_get_now();
+    return 1000.0 / mixRate;
 }
 
-// Keeps the events of the chunk just rendered, its first frame at output time `start`.
-void keepEvents(int count, double start, double unitsPerFrame)
+// When song frame `frame` is heard, performance.now() milliseconds.
+double heardMsOf(int64_t frame)
 {
-    for (int i = 0; i < count && pendingCount < PENDING_CAPACITY; ++i) {
-        pending[(pendingFirst + pendingCount) % PENDING_CAPACITY] =
-            PendingEvent{start + chunkEvents[i].frame * unitsPerFrame, chunkEvents[i].parameter};
-        ++pendingCount;
+    if (output == Output::audio) {
+        return (timeline.contextOrigin + static_cast<double>(frame) / mixRate) * 1000.0 + lastOffsetMs;
     }
+    return timeline.silentOriginMs + frame * msPerFrame();
 }
 
-// Renders the song until `until` (output time) and queues it to the output.
-void renderAhead(double until)
+// Renders the song up to frame `until` and queues it to the audio output when it plays.
+void renderUntil(int64_t until)
 {
-    while (playing != nullptr && renderedUntil < until) {
-        const int events = renderModule(playing->render, chunk, CHUNK_FRAMES, chunkEvents, EVENT_CAPACITY);
+    while (playingSong != nullptr && timeline.renderedFrames < until) {
+        const int64_t first = timeline.renderedFrames;
+        renderPlayingSong(chunk, CHUNK_FRAMES, first);
         if (output == Output::audio) {
             // The queue places the chunk after the last one, or later when it ran dry.
             const double start = k3lAudioQueue(chunk, CHUNK_FRAMES, mixRate);
-            keepEvents(events, start, 1.0 / mixRate);
-            renderedUntil = start + static_cast<double>(CHUNK_FRAMES) / mixRate;
-        } else {
-            const double msPerFrame = 1000.0 / mixRate;
-            keepEvents(events, silentStartMs + silentFrames * msPerFrame, msPerFrame);
-            silentFrames += CHUNK_FRAMES;
-            renderedUntil = silentStartMs + silentFrames * msPerFrame;
+            timeline.contextOrigin = start - static_cast<double>(first) / mixRate;
         }
+        timeline.renderedFrames += CHUNK_FRAMES;
     }
+}
+
+// Starts measuring the audio clock's lag afresh, keeping the lag it had.
+void followContext(double nowMs)
+{
+    startOffsetMs = k3lAudioOutputOffset() - lagMs;
+    lastOffsetMs = k3lAudioOutputOffset();
+    lagUpdatedMs = nowMs;
 }
 
 // Decides the output once the context has started, or has had its time.
@@ -119,16 +111,65 @@ void settleOutput(double nowMs)
 {
     if (k3lAudioRunning()) {
         output = Output::audio;
-        startOffsetMs = k3lAudioOutputOffset();
         lagMs = 0.0;
-        lagUpdatedMs = nowMs;
+        followContext(nowMs);
     } else if (nowMs - startAskedMs > START_LIMIT_MS) {
         k3lAudioClose();
         output = Output::silent;
     } else {
         return;
     }
-    resetPlayback();
+    timeline = Timeline{};
+    timeline.silentOriginMs = nowMs;
+    clearEvents(songEvents);
+    k3lNoteOutput(output == Output::audio);
+}
+
+// The running context stopped: what it was still to play is dropped, and the song goes on
+// silently on the timeline it was heard on.
+void contextStopped()
+{
+    timeline.silentOriginMs = heardMsOf(0);
+    output = Output::stopped;
+    k3lAudioStop();
+    k3lNoteOutput(0);
+}
+
+// The context runs again: once the silent song has caught up with what was rendered for the
+// context before it stopped (what is rendered is no further ahead than the stopped output
+// renders), the music rejoins there.
+void contextRunning(double nowMs)
+{
+    if (heardMsOf(timeline.renderedFrames) > nowMs + STOPPED_LEAD_FRAMES * msPerFrame()) {
+        return;
+    }
+    output = Output::audio;
+    followContext(nowMs);
+    // The next chunk is queued as soon as it can play, and the timeline follows where it goes.
+    timeline.contextOrigin = k3lAudioTime() - static_cast<double>(timeline.renderedFrames) / mixRate;
+    k3lNoteOutput(1);
+}
+
+// Calls the handler for every event whose row has been heard by `nowMs`; returns when the next
+// one known is heard, or NEVER.
+double releaseHeard(double nowMs)
+{
+    while (playingSong != nullptr) {
+        const PendingEvent* next = peekEvent(songEvents);
+        if (next == nullptr) {
+            break;
+        }
+        const double heardMs = heardMsOf(next->frame);
+        if (heardMs > nowMs) {
+            return heardMs;
+        }
+        const PendingEvent event = *next;
+        popEvent(songEvents);
+        const double outputMs = output == Output::audio ? heardMs - lastOffsetMs : heardMs;
+        k3lNoteEvent(event.parameter, outputMs, heardMs, nowMs);
+        releaseEvent(event);
+    }
+    return NEVER;
 }
 
 }  // namespace
@@ -137,114 +178,72 @@ void startWebPlayer()
 {
     startAskedMs = emscripten_get_now();
     output = k3lAudioStart(mixRate) ? Output::waiting : Output::silent;
-    resetPlayback();
+    timeline = Timeline{};
+    timeline.silentOriginMs = startAskedMs;
 }
 
 double stepWebPlayer(double nowMs)
 {
     if (output == Output::waiting) {
         settleOutput(nowMs);
+    } else if (output == Output::audio && !k3lAudioRunning()) {
+        contextStopped();
     }
-    if (playing == nullptr || (output != Output::audio && output != Output::silent)) {
+    if (output == Output::stopped && k3lAudioRunning()) {
+        releaseHeard(nowMs);  // on the silent timeline, before the audio one takes over
+        contextRunning(nowMs);
+    }
+    if (playingSong == nullptr || output == Output::none || output == Output::waiting) {
         return output == Output::waiting ? nowMs + START_POLL_MS : NEVER;
     }
-    // Heard time = output time mapped to performance.now(): context seconds through the output timestamp.
-    const bool audio = output == Output::audio;
-    const double offsetMs = audio ? k3lAudioOutputOffset() : 0.0;
-    const double scale = audio ? 1000.0 : 1.0;
-    if (audio) {
+    if (output == Output::audio) {
+        lastOffsetMs = k3lAudioOutputOffset();
         const double weight = std::min(1.0, (nowMs - lagUpdatedMs) / LAG_SMOOTHING_MS);
-        lagMs += (offsetMs - startOffsetMs - lagMs) * weight;
+        lagMs += (lastOffsetMs - startOffsetMs - lagMs) * weight;
         lagUpdatedMs = nowMs;
+        renderUntil(static_cast<int64_t>((k3lAudioTime() + AHEAD_SECONDS - timeline.contextOrigin) * mixRate));
+    } else if (output == Output::silent) {
+        renderUntil(static_cast<int64_t>((nowMs + AHEAD_SECONDS * 1000.0 - timeline.silentOriginMs) / msPerFrame()));
+    } else {
+        // Stopped: one chunk past now, so less than STOPPED_LEAD_FRAMES: the music can rejoin where the song stands.
+        renderUntil(static_cast<int64_t>((nowMs - timeline.silentOriginMs) / msPerFrame()) + CHUNK_FRAMES);
     }
-    renderAhead(audio ? k3lAudioTime() + AHEAD_SECONDS : nowMs + AHEAD_SECONDS * 1000.0);
-    while (playing != nullptr && pendingCount > 0) {
-        const PendingEvent event = pending[pendingFirst];
-        const double heardMs = event.at * scale + offsetMs;
-        if (heardMs > nowMs) {
-            return heardMs;
-        }
-        pendingFirst = (pendingFirst + 1) % PENDING_CAPACITY;
-        --pendingCount;
-        k3lNoteEvent(event.parameter, event.at * scale, heardMs, nowMs);
-        if (playing->callback != nullptr) {
-            playing->callback(playing, event.parameter);
-        }
-    }
-    return NEVER;
+    const double next = releaseHeard(nowMs);
+    return output == Output::stopped ? std::min(next, nowMs + STOPPED_POLL_MS) : next;
 }
 
 double audioClockLagMs()
 {
-    return output == Output::audio ? lagMs : 0.0;
+    return output == Output::audio || output == Output::stopped ? lagMs : 0.0;
 }
 
-signed char FSOUND_Init(int mixrate, int, unsigned int)
+void openOutput(int rate)
 {
-    mixRate = mixRateFor(mixrate);
-    return 1;
+    mixRate = rate;
 }
 
-void FSOUND_Close()
+void closeOutput()
 {
-    FMUSIC_StopSong(playing);
     k3lAudioClose();
     output = Output::none;
 }
 
-FMUSIC_MODULE* FMUSIC_LoadSong(const char* name)
+bool outputLoops()
 {
-    FMUSIC_MODULE* module = new FMUSIC_MODULE;
-    if (!loadModuleFile(module->render, name, mixRate, true)) {
-        delete module;
-        return nullptr;
-    }
-    return module;
+    return true;
 }
 
-signed char FMUSIC_SetZxxCallback(FMUSIC_MODULE* module, FMUSIC_CALLBACK callback)
+void outputSongStarted()
 {
-    if (module == nullptr) {
-        return 0;
-    }
-    module->callback = callback;
-    return 1;
+    clearEvents(songEvents);
+    timeline = Timeline{};
+    timeline.silentOriginMs = emscripten_get_now();
 }
 
-signed char FMUSIC_PlaySong(FMUSIC_MODULE* module)
+void outputSongStopped()
 {
-    if (module == nullptr) {
-        return 0;
-    }
-    FMUSIC_StopSong(playing);
-    if (module->render.framesRendered != 0 || module->render.ended) {
-        restartModule(module->render);
-    }
-    playing = module;
-    resetPlayback();
-    return 1;
+    clearEvents(songEvents);
+    k3lAudioStop();
 }
 
-signed char FMUSIC_StopSong(FMUSIC_MODULE* module)
-{
-    if (module == nullptr) {
-        return 0;
-    }
-    if (playing == module) {
-        playing = nullptr;
-        pendingCount = 0;
-        k3lAudioStop();
-    }
-    return 1;
-}
-
-signed char FMUSIC_FreeSong(FMUSIC_MODULE* module)
-{
-    if (module == nullptr) {
-        return 0;
-    }
-    FMUSIC_StopSong(module);
-    unloadModule(module->render);
-    delete module;
-    return 1;
-}
+void waitForOutputHandlers() {}

@@ -1,6 +1,7 @@
 // The page's side of the browser platform, linked into k3lvana.js (emcc --js-library):
 // the main loop's wake-ups, Web Audio output, round points, and what the page is told
-// (ready for the start click, ended). The page itself (index.html) owns the screens.
+// (ready for the start click, sound interrupted or back, ended). The page itself (index.html)
+// owns the screens.
 mergeInto(LibraryManager.library, {
   $K3L: {
     TIMER_SLACK_MS: 3,    // a wake-up further away than this (and than the browser's 4 ms timer floor) waits on a timer
@@ -14,10 +15,16 @@ mergeInto(LibraryManager.library, {
     buffers: [],          // AudioBuffers reused in turn for the chunks
     next: 0,              // the buffer to fill next
     offsetMs: NaN,        // performance.now() - context time, at the output, from the last output timestamp
-    stats: {ticks: [], events: [], dry: 0},  // what the page measured (read by people and tests)
+    stats: {ticks: [], events: [], dry: 0, outputs: []},  // what the page measured (read by people and tests)
     step: function() {
       if (K3L.ended) return;
       callUserCallback(function() { _k3lLoopWake(_k3lLoopStep()); });
+    },
+    // Asks a stopped context to run again: the page calls it from a click or a key, as browsers
+    // start sound only from a gesture. The player notices when it runs (k3lAudioRunning).
+    resume: function() {
+      if (K3L.ended || !K3L.ctx || K3L.ctx.state == 'running') return;
+      K3L.ctx.resume().catch(function() {});
     },
   },
 
@@ -85,6 +92,15 @@ mergeInto(LibraryManager.library, {
   k3lNoteEvent__deps: ['$K3L'],
   k3lNoteEvent: function(parameter, outputMs, heardMs, releasedMs) {
     K3L.stats.events.push(parameter, outputMs, heardMs, releasedMs);
+  },
+
+  // The song's output changed: 1 the audio context plays it, 0 it goes on silently (performance.now() noted).
+  // The page is told whether the sound is interrupted: silent while a context is still there to
+  // run again (none is without Web Audio, or once one that never started was closed).
+  k3lNoteOutput__deps: ['$K3L'],
+  k3lNoteOutput: function(audio) {
+    K3L.stats.outputs.push(performance.now(), audio);
+    if (Module['pageSound']) Module['pageSound'](!audio && K3L.ctx !== null, K3L.resume);
   },
 
   // Makes the AudioContext (at the song's rate where the browser allows) and asks it to start; 0 without Web Audio.
