@@ -76,6 +76,32 @@ solid_scenes() {
     solid_image "$work/run/data/confidence512.tga" '\xff\0\0\xff'
 }
 
+# The dominant colours the window showed (x11_probe watch), as the letters of the scenes' backdrops:
+# fails unless they are the dark opening and then the given letters, each cut from the given one on
+# (1: all) the given milliseconds after the one before, give or take half a second (frames of a busy
+# machine).
+expect_cuts() {
+    awk '$2 != "O"' "$work/colours" | awk -v want="$1" -v gap="$2" -v from="$3" '
+        { seen = seen $2; t[NR] = $1 }
+        END {
+            if (seen !~ ("^K+" want "$")) { print "colours " seen; exit 1 }
+            first = index(seen, substr(want, 1, 1))
+            for (i = first + from; i < first + length(want); ++i) {
+                d = t[i] - t[i - 1]
+                if (d < gap - 500 || d > gap + 500) { print "cut " i - first " came " d " ms after the one before"; exit 1 }
+            }
+        }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
+}
+
+# Waits (up to 20 s) until the watched window showed scene 1's red: the song plays, on whichever output.
+wait_red() {
+    for _ in $(seq 1 1000); do
+        grep -q ' R$' "$work/colours" 2>/dev/null && return 0
+        sleep 0.02
+    done
+    fail "scene 1 never showed"
+}
+
 # The console texts, byte for byte: eight loading steps of "..", then the closing text; or seven
 # steps and the module failure.
 expect_loaded() {

@@ -92,32 +92,6 @@ events_by_row() {
         END { if (!bad && k != n) { print k " events arrived, not " n; bad = 1 }; exit bad }' "$work/report"
 }
 
-# The dominant colours the window showed (x11_probe watch), as the letters of the scenes' backdrops:
-# fails unless they are the dark opening and then the given letters, each cut from the given one on
-# (1: all) the given milliseconds after the one before, give or take half a second (frames of a busy
-# machine).
-expect_cuts() {
-    awk '$2 != "O"' "$work/colours" | awk -v want="$1" -v gap="$2" -v from="$3" '
-        { seen = seen $2; t[NR] = $1 }
-        END {
-            if (seen !~ ("^K+" want "$")) { print "colours " seen; exit 1 }
-            first = index(seen, substr(want, 1, 1))
-            for (i = first + from; i < first + length(want); ++i) {
-                d = t[i] - t[i - 1]
-                if (d < gap - 500 || d > gap + 500) { print "cut " i - first " came " d " ms after the one before"; exit 1 }
-            }
-        }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
-}
-
-# Waits (up to 20 s) until the watched window showed scene 1's red: the song plays, on whichever output.
-wait_red() {
-    for _ in $(seq 1 1000); do
-        grep -q ' R$' "$work/colours" 2>/dev/null && return 0
-        sleep 0.02
-    done
-    fail "scene 1 never showed"
-}
-
 # The names of the show's threads now.
 threads_of() {
     cat /proc/"$pid"/task/*/comm 2>/dev/null | tr '\n' ' '
@@ -261,17 +235,17 @@ sound-loss)
         fail "losses $(report losses), reopens $(report reopens): the device was not lost and taken back"
     events_by_row "$events" >"$work/rows" || fail "$(cat "$work/rows")"
     # Before the device came back the events keep the timeline they were heard on (the median offset of
-    # the events in the second and a half before the loss); after it, they are where the clicks of their
+    # the events in the second and a half before the loss, or the last one's); after it, they are where the clicks of their
     # rows are heard: the medians within 5 ms (a new stream of the sound server may stall for a while as
     # it starts, which moves a few events further; the figures are printed).
     awk -v lost="$(report lost_at_ns)" -v over="$(report taken_over_at_ns)" -v back="$(report taken_back_at_ns)"         -v row="$ROW_MS" -v restarted="$(awk '$1 == "started" {print $2}' "$work/onsets")" '
         FNR == NR { if ($1 == "onset") onset[++m] = $2; next }
         { off = $2 - $1 * row * 1e6
-          if ($2 < lost) { if ($2 > lost - 1.5e9) before[++b] = off } else if ($2 < back) during[++d] = off; else { after[++a] = $2 } }
+          if ($2 < lost) { if ($2 > lost - 1.5e9) before[++b] = off; last = off } else if ($2 < back) during[++d] = off; else { after[++a] = $2 } }
         function sort(v, n,   i, j, x) { for (i = 2; i <= n; ++i) { x = v[i]; for (j = i - 1; j > 0 && v[j] > x; --j) v[j + 1] = v[j]; v[j + 1] = x } }
         function abs(x) { return x < 0 ? -x : x }
         END {
-            sort(before, b); origin = before[int((b + 1) / 2)]
+            sort(before, b); origin = b > 0 ? before[int((b + 1) / 2)] : last
             for (i = 1; i <= d; ++i) { late[i] = (during[i] - origin) / 1e6; if (abs(late[i]) > abs(worst)) worst = late[i] }
             sort(late, d)
             if (abs(late[int((d + 1) / 2)]) > 5) bad = bad " the silent events left the timeline (median " late[int((d + 1) / 2)] " ms);"

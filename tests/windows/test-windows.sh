@@ -90,17 +90,39 @@ case_scene_cuts() {
     wait_exit 30
     [ "$status" = 0 ] || fail "status $status"
     wait
-    # The dark opening, then red, blue, red; each cut 2.4 s after the one before, give or take 0.5 s (frames of a busy machine).
-    awk '$2 != "O"' "$work/colours" | awk '
-        { seen = seen $2; t[NR] = $1 }
-        END {
-            if (seen !~ /^K+RBR/) { print "colours " seen; exit 1 }
-            first = index(seen, "R")
-            for (i = first + 1; i <= first + 2; ++i) {
-                gap = t[i] - t[i - 1]
-                if (gap < 1900 || gap > 2900) { print "cut " i - first " came " gap " ms after the one before"; exit 1 }
-            }
-        }' >"$work/why" || fail "scene cuts: $(cat "$work/why")"
+    # The dark opening, then red, blue, red; each cut 2.4 s after the one before.
+    expect_cuts RBR 2400 1
+}
+
+# The sound server killed mid-show and started again, as on Linux (tests/show/show.sh sound-loss):
+# every cut shows, the music is heard again on the restarted server, and the show ends by itself at
+# its quit event.
+case_sound_loss() {
+    prepare
+    solid_scenes
+    local events="" row
+    for row in $(seq 8 4 128); do
+        if [ $(((row - 8) % 20)) = 0 ]; then events+=" $row:0$(((row - 8) / 20 % 2 + 1))"; else events+=" $row:0A"; fi
+    done
+    "$make_module" "$work/run/data/zelto-07.tga" 140 $events 132:1B || fail "cannot write the module"
+    start
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    "$x11_probe" watch "$id" >"$work/colours" &
+    wait_red
+    sleep 3
+    "$K3L_TEST_PULSE" stop
+    sleep 3.5
+    "$K3L_TEST_PULSE" start || fail "the sound server did not start again"
+    "$native/tests/show/monitor_onsets" 16 >"$work/onsets" &
+    wait_exit 40
+    [ "$status" = 0 ] || fail "status $status"
+    wait
+    expect_loaded | cmp -s - <(tr -d '\r' <"$work/stdout") || fail "console text differs"
+    [ "$(grep -c '^onset' "$work/onsets")" -ge 5 ] || fail "the music was not heard again on the restarted server"
+    # Every cut, in order; their times are not judged: Wine's audio output underruns now and then,
+    # and the song waits for it each time (docs/windows.md).
+    expect_cuts RBRBRBR 2400 7
 }
 
 # The music on the sink's monitor (a click for each event) and the events' timing against it, measured
@@ -121,7 +143,7 @@ timing() {
 case_timing_wasapi() { timing "mscoree,mshtml="; }
 case_timing_mme() { timing "mscoree,mshtml=;avrt=d"; }
 
-for name in ${K3L_WINDOWS_CASES:-console_quit missing_module fullscreen_keys scene_cuts timing_wasapi timing_mme}; do
+for name in ${K3L_WINDOWS_CASES:-console_quit missing_module fullscreen_keys scene_cuts sound_loss timing_wasapi timing_mme}; do
     run_case "$name"
 done
 wineserver -k 2>/dev/null
