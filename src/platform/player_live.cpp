@@ -6,14 +6,16 @@
 //
 // The song is rendered half a second ahead of what the output has consumed, so its events are
 // known before they are due: when the device stops, they keep their times while the loss is
-// found out. The output thread ("k3l-watch", or "k3l-silent" while it plays) watches the device: when its stream finishes or
-// no buffer was asked for over DEVICE_LOSS_NS, it takes the song over on the silent output,
-// continuing the device's timeline, and tries the default device again once a second; a
-// device that opens takes the song back once it runs at its pace.
+// found out. The output thread ("k3l-watch", or "k3l-silent" while it plays) watches the device:
+// when its stream finishes or no buffer was asked for over DEVICE_LOSS_NS, it takes the song over
+// on the silent output, continuing the device's timeline. The device thread ("k3l-device") closes
+// the lost device and tries the default device again once a second, so that nothing the audio
+// libraries take their time over holds up the song; a device that opens takes the song back once
+// it runs at its pace.
 //
 // Threads: the main thread makes the player's calls (player_front.cpp); PortAudio's callback
-// thread or the output thread consumes the song under playerRenderLock; the output thread
-// alone opens and closes devices once the output is started; the dispatcher calls handlers.
+// thread or the output thread consumes the song under playerRenderLock; the device thread alone
+// opens and closes devices once the output is started; the dispatcher calls handlers.
 #include <portaudio.h>
 #include <pthread.h>
 #include <semaphore.h>
@@ -38,6 +40,7 @@ constexpr int64_t STEADY_NS = 40000000;              // nanoseconds of agreeing 
 constexpr int64_t SETTLE_LIMIT_NS = 2500000000;      // nanoseconds a playing device may take to settle before songs start anyway
 constexpr int64_t LOOKAHEAD_NS = 500000000;          // nanoseconds of song rendered ahead of what the output consumed
 constexpr int RENDER_FRAMES = 256;                   // frames rendered at a time into the lookahead
+constexpr int64_t FILL_STEP_FRAMES = 2048;           // frames the lookahead may grow by in one take, beyond the take
 constexpr int64_t DEVICE_LOSS_NS = 250000000;        // nanoseconds without a buffer asked for before a running device counts as lost
 constexpr int64_t DEVICE_START_NS = 5000000000;      // the same for a device that has not yet run for SETTLED_RUN_NS (a sound server may take seconds to start pulling)
 constexpr int64_t SETTLED_RUN_NS = 2000000000;       // nanoseconds a device runs at its pace before the shorter bound holds
@@ -74,9 +77,11 @@ std::atomic<int64_t> timelineOrigin{0};
 // (it waits for its output). Written by the consumer, read by the dispatcher.
 std::atomic<int64_t> lastConsumedNs{0};
 
-// The device stream, or null: written by openOutput, by the output thread, and by closeOutput
+// The device stream, or null: written by openOutput, by the device thread, and by closeOutput
 // once that thread has ended; read by the output thread.
-PaStream* deviceStream = nullptr;
+std::atomic<PaStream*> deviceStream{nullptr};
+// Set by the output thread when it gave the open device up; the device thread closes it and clears it.
+std::atomic<bool> deviceLost{false};
 // The stream's latency as opened, in seconds: written before the stream starts, read by its callback and tools.
 std::atomic<double> deviceLatency{0.0};
 // When the device last asked for a buffer, nanoseconds: written by its callback, read by the output thread.
@@ -100,15 +105,19 @@ struct DevicePace {
 // The device callback's pace: its thread's alone while the stream runs.
 DevicePace devicePace;
 
-// The output thread: started by openOutput, joined by closeOutput.
+// The output and device threads: started by openOutput, joined by closeOutput.
 pthread_t outputThread;
-// Whether the output thread exists: written by openOutput and closeOutput.
+pthread_t deviceThread;
+// Whether they exist: written by openOutput and closeOutput.
 bool outputStarted = false;
-// Tells the output thread to end: written by closeOutput, read by the output thread.
+bool deviceThreadStarted = false;
+// Tells both threads to end: written by closeOutput, read by the threads.
 std::atomic<bool> outputQuit{false};
 // Posted when a song starts and to stop: the calls post, the output thread waits.
 sem_t outputWake;
-// Whether outputWake was initialised: written by openOutput.
+// Posted when a device was lost and to stop: the output thread and closeOutput post, the device thread waits.
+sem_t deviceWake;
+// Whether the semaphores were initialised: written by openOutput.
 bool outputWakeReady = false;
 // How the device came and went, for tools: written by the output thread, read by tools.
 std::atomic<int64_t> lossCount{0};
@@ -131,11 +140,13 @@ int64_t nsToFrames(int64_t ns)
     return ns / NS_PER_SECOND * rate + ns % NS_PER_SECOND * rate / NS_PER_SECOND;
 }
 
-// Renders the playing song until the lookahead holds `ahead.target` frames beyond what was
-// consumed (and at least `needed`). Caller holds playerRenderLock; a song plays.
+// Renders the playing song toward `ahead.target` frames beyond what was consumed, at least
+// `needed` frames and at most FILL_STEP_FRAMES more than that at a time, so that the lookahead
+// builds up over the song's first buffers rather than in one. Caller holds playerRenderLock; a song plays.
 void fillLookahead(int64_t needed)
 {
-    const int64_t until = std::max(ahead.read + ahead.target, ahead.read + needed);
+    const int64_t until = std::max(ahead.read + needed,
+                                   std::min(ahead.read + ahead.target, ahead.write + needed + FILL_STEP_FRAMES));
     bool queued = false;
     while (ahead.write < until) {
         const int64_t start = ahead.write % ahead.capacity;
@@ -314,7 +325,7 @@ bool openStream(PaDeviceIndex device)
         Pa_CloseStream(stream);
         return false;
     }
-    deviceStream = stream;
+    deviceStream.store(stream);
     return true;
 }
 
@@ -338,17 +349,18 @@ bool openDevice()
 // Stops and closes the device at once, dropping what it still holds.
 void closeDevice()
 {
-    if (deviceStream == nullptr) {
+    PaStream* stream = deviceStream.load();
+    if (stream == nullptr) {
         return;
     }
-    Pa_AbortStream(deviceStream);
-    Pa_CloseStream(deviceStream);
-    deviceStream = nullptr;
+    Pa_AbortStream(stream);
+    Pa_CloseStream(stream);
+    deviceStream.store(nullptr);
     Pa_Terminate();
 }
 
 // Gives the device up and plays the song on the silent output from the frame the device had
-// reached, on the device's heard timeline. The output thread's call.
+// reached, on the device's heard timeline; the device thread closes it. The output thread's call.
 void loseDevice(int64_t now)
 {
     lostAtNs.store(lastCallbackNs.load());
@@ -360,9 +372,10 @@ void loseDevice(int64_t now)
             consumeSong(nullptr, 0, now, now);  // the song had not started on the device: it starts now, where it stands
         }
     }
-    closeDevice();
     takenOverAtNs.store(monotonicNs());
     lossCount.fetch_add(1);
+    deviceLost.store(true);
+    sem_post(&deviceWake);
 }
 
 // Consumes the song on the silent output up to `now` on the heard timeline; a song not yet
@@ -387,33 +400,24 @@ void consumeSilently(int64_t now)
     }
 }
 
-// Sleeps until `wakeNs` on the monotonic clock or until woken.
-void outputWait(int64_t wakeNs)
-{
-    waitSemaphoreUntil(&outputWake, wakeNs);
-}
-
-// The output thread: consumes the song while the silent output plays it, watches the device
-// while one is open, and tries the default device again while none is.
+// The output thread: consumes the song while the silent output plays it, and watches the device
+// while one plays.
 void* runOutput(void*)
 {
     useRealTimeScheduling();
     Consumer named = Consumer::none;
     int64_t plannedWake = monotonicNs();
     int64_t watchedSince = plannedWake;  // the device's silence counts from here at the earliest
-    int64_t nextTry = plannedWake + RETRY_NS;
     while (!outputQuit.load()) {
         const int64_t now = monotonicNs();
-        const int64_t late = now - plannedWake;
-        if (late > STOOD_STILL_NS) {
+        if (now - plannedWake > STOOD_STILL_NS) {
             // The process stood still (stopped and continued): the device is given its time to play again.
             watchedSince = now;
         }
-        if (deviceStream != nullptr) {
+        if (deviceStream.load() != nullptr && !deviceLost.load()) {
             const int64_t silence = now - std::max(lastCallbackNs.load(), watchedSince);
             if (deviceFinished.load() || silence > (deviceRan.load() ? DEVICE_LOSS_NS : DEVICE_START_NS)) {
                 loseDevice(now);
-                nextTry = now + RETRY_NS;
             }
         }
         {
@@ -422,20 +426,36 @@ void* runOutput(void*)
                 consumeSilently(monotonicNs());
             }
         }
-        if (deviceStream == nullptr && monotonicNs() >= nextTry) {
-            if (openDevice()) {
-                reopenCount.fetch_add(1);
-                watchedSince = monotonicNs();
-            }
-            nextTry = monotonicNs() + RETRY_NS;
-        }
         if (consumer.load() != named) {
             // Named after its work, as the system's thread lists show it.
             named = consumer.load();
             pthread_setname_np(pthread_self(), named == Consumer::silent ? "k3l-silent" : "k3l-watch");
         }
         plannedWake = monotonicNs() + WATCH_NS;
-        outputWait(plannedWake);
+        waitSemaphoreUntil(&outputWake, plannedWake);
+    }
+    return nullptr;
+}
+
+// The device thread: closes a device given up for lost, and while none is open tries the
+// platform's preferred device once a second.
+void* runDevice(void*)
+{
+    pthread_setname_np(pthread_self(), "k3l-device");
+    int64_t nextTry = monotonicNs() + RETRY_NS;
+    while (!outputQuit.load()) {
+        if (deviceLost.load()) {
+            closeDevice();
+            deviceLost.store(false);
+            nextTry = monotonicNs() + RETRY_NS;
+        }
+        if (deviceStream.load() == nullptr && monotonicNs() >= nextTry) {
+            if (openDevice()) {
+                reopenCount.fetch_add(1);
+            }
+            nextTry = monotonicNs() + RETRY_NS;
+        }
+        waitSemaphoreUntil(&deviceWake, deviceStream.load() == nullptr ? nextTry : monotonicNs() + RETRY_NS);
     }
     return nullptr;
 }
@@ -490,19 +510,27 @@ void openOutput(int rate)
     }
     if (!outputWakeReady) {
         sem_init(&outputWake, 0, 0);
+        sem_init(&deviceWake, 0, 0);
         outputWakeReady = true;
     }
     outputQuit.store(false);
+    deviceLost.store(false);
     outputStarted = pthread_create(&outputThread, nullptr, runOutput, nullptr) == 0;
+    deviceThreadStarted = pthread_create(&deviceThread, nullptr, runDevice, nullptr) == 0;
 }
 
 void closeOutput()
 {
+    outputQuit.store(true);
     if (outputStarted) {
         outputStarted = false;
-        outputQuit.store(true);
         sem_post(&outputWake);
         pthread_join(outputThread, nullptr);
+    }
+    if (deviceThreadStarted) {
+        deviceThreadStarted = false;
+        sem_post(&deviceWake);
+        pthread_join(deviceThread, nullptr);
     }
     closeDevice();
     {
@@ -523,7 +551,6 @@ void outputSongStarted()
     ahead.read = ahead.write = 0;
     ahead.timed = false;
     lastConsumedNs.store(0);
-    fillLookahead(0);
     if (outputWakeReady) {
         sem_post(&outputWake);
     }
