@@ -47,7 +47,9 @@ constexpr int64_t SETTLED_RUN_NS = 2000000000;       // nanoseconds a device run
 constexpr int64_t WATCH_NS = 20000000;               // nanoseconds between two looks of the output thread
 constexpr int64_t STOOD_STILL_NS = 200000000;        // nanoseconds an output thread's wake may be late by before the process counts as stopped
 constexpr int64_t HOLD_NS = DEVICE_LOSS_NS + 3 * WATCH_NS;  // nanoseconds without consumption after which events wait for the output
-constexpr int64_t RETRY_NS = 1000000000;             // nanoseconds between two tries of the default device while silent
+constexpr int64_t RETRY_NS = 1000000000;             // nanoseconds between two tries of the default device after a loss
+constexpr int64_t LOOK_NS = 5000000000;              // nanoseconds between two looks for a device when none was there at the start
+                                                     // (a try costs about 30 ms of processor time)
 constexpr int64_t NS_PER_SECOND = 1000000000;        // nanoseconds in a second
 
 // Who consumes the playing song.
@@ -438,22 +440,25 @@ void* runOutput(void*)
 }
 
 // The device thread: closes a device given up for lost, and while none is open tries the
-// platform's preferred device once a second.
+// platform's preferred device: once a second after a loss, every five seconds when there was none
+// at the start.
 void* runDevice(void*)
 {
     pthread_setname_np(pthread_self(), "k3l-device");
-    int64_t nextTry = monotonicNs() + RETRY_NS;
+    int64_t every = deviceStream.load() == nullptr ? LOOK_NS : RETRY_NS;
+    int64_t nextTry = monotonicNs() + every;
     while (!outputQuit.load()) {
         if (deviceLost.load()) {
             closeDevice();
             deviceLost.store(false);
-            nextTry = monotonicNs() + RETRY_NS;
+            every = RETRY_NS;
+            nextTry = monotonicNs() + every;
         }
         if (deviceStream.load() == nullptr && monotonicNs() >= nextTry) {
             if (openDevice()) {
                 reopenCount.fetch_add(1);
             }
-            nextTry = monotonicNs() + RETRY_NS;
+            nextTry = monotonicNs() + every;
         }
         waitSemaphoreUntil(&deviceWake, deviceStream.load() == nullptr ? nextTry : monotonicNs() + RETRY_NS);
     }
