@@ -365,7 +365,10 @@ void closeDevice()
 // reached, on the device's heard timeline; the device thread closes it. The output thread's call.
 void loseDevice(int64_t now)
 {
-    lostAtNs.store(lastCallbackNs.load());
+    const bool first = lossCount.load() == 0;
+    if (first) {
+        lostAtNs.store(lastCallbackNs.load());
+    }
     {
         std::lock_guard<std::mutex> hold(playerRenderLock);
         deviceAbandoned = true;
@@ -374,7 +377,9 @@ void loseDevice(int64_t now)
             consumeSong(nullptr, 0, now, now);  // the song had not started on the device: it starts now, where it stands
         }
     }
-    takenOverAtNs.store(monotonicNs());
+    if (first) {
+        takenOverAtNs.store(monotonicNs());
+    }
     lossCount.fetch_add(1);
     deviceLost.store(true);
     sem_post(&deviceWake);

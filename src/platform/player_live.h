@@ -18,7 +18,7 @@ double playerDeviceLatencyMs();
 // How the audio device came and went since the sound system started.
 struct PlayerChanges {
     int64_t losses;         // devices given up for lost
-    int64_t lostAtNs;       // monotonic nanoseconds of the last buffer the last lost device asked for
+    int64_t lostAtNs;       // monotonic nanoseconds of the last buffer the first lost device asked for
     int64_t takenOverAtNs;  // monotonic nanoseconds when the silent output had taken over from it
     int64_t reopens;        // devices opened again after a loss or a start without one
     int64_t takenBackAtNs;  // monotonic nanoseconds when the last device opened again took the song over; 0 if none did

@@ -231,7 +231,8 @@ sound-loss)
     expect_loaded | cmp -s - "$work/stdout" || fail "console text differs"
     # PortAudio's own words on the lost stream are the only ones allowed on stderr.
     grep -v "^Expression '.*' failed in '.*', line: [0-9]*$" "$work/stderr" >"$work/other" && fail "stderr: $(head -c 300 "$work/other")"
-    [ "$(report losses)" = 1 ] && [ "$(report reopens)" -ge 1 ] && [ "$(report taken_back_at_ns)" -gt 0 ] ||
+    # (A stream opened as the server comes back may be lost again at once, on a busy machine.)
+    [ "$(report losses)" -ge 1 ] && [ "$(report reopens)" -ge 1 ] && [ "$(report taken_back_at_ns)" -gt 0 ] ||
         fail "losses $(report losses), reopens $(report reopens): the device was not lost and taken back"
     events_by_row "$events" >"$work/rows" || fail "$(cat "$work/rows")"
     # Before the device came back the events keep the timeline they were heard on (the median offset of
