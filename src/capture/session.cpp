@@ -20,6 +20,7 @@
 #include "capture/storyboard.h"
 #include "capture/video_writer.h"
 #include "capture/virtual_clock.h"
+#include "shared/fnv.h"
 
 namespace {
 
@@ -27,8 +28,6 @@ constexpr int EXIT_FAILED = 1;               // process status after a failure
 constexpr int EXIT_USAGE = 2;                // process status after a bad command line
 constexpr int FRAME_PNG_LEVEL = 1;           // zlib level of frame PNGs: fast
 constexpr int SAMPLE_RATE = 44100;           // Hz of the music handed to the encoder
-constexpr uint64_t HASH_START = 1469598103934665603ull;  // FNV-1a 64 offset basis
-constexpr uint64_t HASH_PRIME = 1099511628211ull;        // FNV-1a 64 prime
 constexpr const char* DATA_DIRECTORY = "data";           // where the show reads its files from
 
 // Where the capture stands: written by start, finish and fail; read by the exit handler.
@@ -58,8 +57,8 @@ FILE* frameLog = nullptr;   // the frame log while open
 // What has been output: written by outputFrame and outputAudio, read by finish.
 struct Tally {
     int64_t frames = 0;              // video frames written
-    uint64_t frameHash = HASH_START; // hash of the last fresh frame's pixels
-    uint64_t audioHash = HASH_START; // hash of every audio byte so far
+    uint64_t frameHash = k3l::FNV64_OFFSET_BASIS;  // hash of the last fresh frame's pixels
+    uint64_t audioHash = k3l::FNV64_OFFSET_BASIS;  // hash of every audio byte so far
     int64_t audioFrames = 0;         // stereo frames of audio so far
     const uint8_t* lastPixels = nullptr;  // the last frame's pixels (the loop's buffer, alive to exit)
     double lastSeconds = 0.0;        // its show time
@@ -77,15 +76,6 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a
 void onSignal(int)
 {
     interruptSignal.store(1);
-}
-
-// FNV-1a over a run of bytes, continuing from `hash`.
-uint64_t hashBytes(uint64_t hash, const uint8_t* bytes, size_t size)
-{
-    for (size_t i = 0; i < size; ++i) {
-        hash = (hash ^ bytes[i]) * HASH_PRIME;
-    }
-    return hash;
 }
 
 // Directory part and name part of a path ("." for a bare name).
@@ -336,7 +326,7 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
     const double seconds = countSeconds(count);
     const size_t pixels = static_cast<size_t>(options.width) * options.height;
     if (fresh && frameLog != nullptr) {
-        tally.frameHash = hashBytes(HASH_START, bgr, pixels * 3);
+        tally.frameHash = k3l::fnv1a64(bgr, pixels * 3);
     }
     std::string error;
     if (!writeVideoFrame(error)) {
@@ -366,8 +356,7 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
 
 void outputAudio(const float* frames, int count)
 {
-    tally.audioHash = hashBytes(tally.audioHash, reinterpret_cast<const uint8_t*>(frames),
-                                static_cast<size_t>(count) * 2 * sizeof(float));
+    tally.audioHash = k3l::fnv1a64(frames, static_cast<size_t>(count) * 2 * sizeof(float), tally.audioHash);
     tally.audioFrames += count;
     std::string error;
     if (!writeAudio(frames, count, error)) {

@@ -23,6 +23,7 @@
 #include "assets/textures.h"
 #include "gfx/rings.h"
 #include "scenes/display.h"
+#include "shared/fnv.h"
 #include "shared/random.h"
 #include "support/gl_test.h"
 #include "support/png_file.h"
@@ -190,16 +191,6 @@ std::string drawFingerprint(std::vector<GLfloat>& buffer)
     return text;
 }
 
-// FNV-1a, 64 bits.
-uint64_t hashOf(const std::string& text)
-{
-    uint64_t hash = 14695981039346656037ull;
-    for (const unsigned char c : text) {
-        hash = (hash ^ c) * 1099511628211ull;
-    }
-    return hash;
-}
-
 // The frame drawn, as a picture.
 RgbPicture drawPicture()
 {
@@ -250,7 +241,7 @@ TEST_P(Frames, MatchTheReference)
     static std::vector<GLfloat> buffer(FEEDBACK_FLOATS);
     const std::string fingerprint = drawFingerprint(buffer);
     char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(hashOf(fingerprint)));
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(k3l::fnv1a64(fingerprint.data(), fingerprint.size())));
     restartFrame(shot, GetParam());
     const RgbPicture actual = drawPicture();
     const std::string picturePath = REFERENCE_DIR + "/" + shot.name + ".png";
