@@ -281,6 +281,25 @@ TEST(Capture, StopsAtTheGivenSecondsOrWhereTheSongEnds)
               framesBefore(std::llround(log.endSeconds * COUNTS_PER_SECOND), FPS));
 }
 
+TEST(Capture, OptionsTakeTheirValueAfterASpaceOrAnEqualsSignAndHelpGoesToStdout)
+{
+    ScratchDir scratch;
+    writeShowData(scratch.path, CUTS, QUIT_ROW, MODULE_ROWS);
+    ProgramRun run = runProgram({K3L_CAPTURE, "--quiet", "--size=96x64", "--fps=5", "--seconds=0.4",
+                                 "--output=a.mp4", "--frame-log=a.log"},
+                                scratch.path);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFrameLog(scratch / "a.log").scenes.size(), 2u);
+    EXPECT_EQ(probe(scratch / "a.mp4", "v", "width") + "x" + probe(scratch / "a.mp4", "v", "height"), "96x64");
+
+    for (const char* help : {"--help", "-h"}) {
+        run = runProgram({K3L_CAPTURE, help}, scratch.path);
+        EXPECT_EQ(run.status, 0) << help;
+        EXPECT_EQ(run.out.rfind("usage: k3lvana-capture", 0), 0u) << run.out;
+        EXPECT_NE(run.out.find("--size WxH"), std::string::npos) << run.out;
+    }
+}
+
 TEST(Capture, TwoCapturesGiveTheSameFramesSoundAndFile)
 {
     ScratchDir scratch;
@@ -314,6 +333,12 @@ TEST(Capture, FailuresSayWhatWentWrongAndLeaveNothing)
     };
     const Case cases[] = {
         {{"--size", "641x480", "-o", "show.mp4"}, {}, "true", {"data"}, "bad value for --size: 641x480", 2},
+        {{"--size=641x480", "-o", "show.mp4"}, {}, "true", {"data"}, "bad value for --size: 641x480", 2},
+        {{"--output=", "--size", "64x64"}, {}, "true", {"data"}, "bad value for --output: \n", 2},
+        {{"--siz", "640x480"}, {}, "true", {"data"}, "unknown option --siz\n", 2},
+        {{"--quiet=1"}, {}, "true", {"data"}, "option --quiet takes no value", 2},
+        {{"--crf", "9", "--fps"}, {}, "true", {"data"}, "option --fps needs a value", 2},
+        {{"-o", "a.mp4", "stray"}, {}, "true", {"data"}, "unexpected argument stray", 2},
         {{"-o", "show.mp4"}, {}, "rm -r data", {}, "no data directory", 1},
         {{"-o", "show.mp4", "--storyboard", "b.png"}, {}, "rm data/zelto-07.tga", {"data"}, "could not be loaded", 1},
         {{"-o", "file/show.mp4"}, {}, "echo x >file", {"data", "file"}, "cannot write the video file/show.mp4", 1},
