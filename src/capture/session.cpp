@@ -1,9 +1,7 @@
 #include "capture/session.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "capture/player.h"
@@ -21,6 +20,8 @@
 #include "capture/video_writer.h"
 #include "capture/virtual_clock.h"
 #include "shared/fnv.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -78,21 +79,12 @@ void onSignal(int)
     interruptSignal.store(1);
 }
 
-// Directory part and name part of a path ("." for a bare name).
-void splitPath(const std::string& path, std::string& directory, std::string& name)
-{
-    const size_t slash = path.rfind('/');
-    directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    name = slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The temporary name of an output: hidden, beside it, unique to this process.
 std::string temporaryName(const std::string& path)
 {
-    std::string directory;
-    std::string name;
-    splitPath(path, directory, name);
-    return directory + "/." + name + ".part-" + std::to_string(getpid());
+    const fs::path whole(path);
+    const std::string directory = whole.has_parent_path() ? whole.parent_path().string() : std::string(".");
+    return directory + "/." + whole.filename().string() + ".part-" + std::to_string(getpid());
 }
 
 // Prints a message after the program's name, on a clean line of stderr.
@@ -105,8 +97,8 @@ void say(const std::string& message)
 // Claims an output file's temporary name; fails the capture when it cannot be written.
 void claimFile(OutputName& output, const std::string& path, const char* what)
 {
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::error_code ignored;
+    if (fs::is_directory(path, ignored)) {
         failCapture("cannot write the " + std::string(what) + " " + path + ": it is a directory");
     }
     output.temp = temporaryName(path);
@@ -123,49 +115,19 @@ void claimFile(OutputName& output, const std::string& path, const char* what)
 // Claims the frame directory's temporary name; fails when the directory is in use or cannot be made.
 void claimDirectory(OutputName& output, const std::string& path)
 {
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0) {
-        DIR* directory = S_ISDIR(info.st_mode) ? opendir(path.c_str()) : nullptr;
-        bool empty = directory != nullptr;
-        while (directory != nullptr) {
-            const dirent* entry = readdir(directory);
-            if (entry == nullptr) {
-                break;
-            }
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-                empty = false;
-            }
-        }
-        if (directory != nullptr) {
-            closedir(directory);
-        }
-        if (!empty) {
+    std::error_code error;
+    if (fs::exists(path, error)) {
+        if (!fs::is_directory(path, error) || !fs::is_empty(path, error) || error) {
             failCapture("the frame directory " + path + " exists and is not an empty directory");
         }
     }
     output.temp = temporaryName(path);
-    if (mkdir(output.temp.c_str(), 0755) != 0) {
-        const std::string reason = std::strerror(errno);
+    if (!fs::create_directory(output.temp, error)) {
+        const std::string reason = error ? error.message() : std::strerror(EEXIST);
         output.temp.clear();
         failCapture("cannot make the frame directory " + path + ": " + reason);
     }
     output.final = path;
-}
-
-// Removes a directory of frames and the directory itself.
-void removeDirectory(const std::string& path)
-{
-    DIR* directory = opendir(path.c_str());
-    if (directory == nullptr) {
-        return;
-    }
-    while (const dirent* entry = readdir(directory)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            unlink((path + "/" + entry->d_name).c_str());
-        }
-    }
-    closedir(directory);
-    rmdir(path.c_str());
 }
 
 // Moves a finished output to its final name; fails the capture when it cannot.
@@ -174,11 +136,13 @@ void publish(OutputName& output, bool directory)
     if (output.temp.empty()) {
         return;
     }
-    if (directory) {
-        rmdir(output.final.c_str());  // an empty directory of that name gives way
+    std::error_code error;
+    if (directory && fs::is_directory(fs::symlink_status(output.final, error))) {
+        fs::remove(output.final, error);  // an empty directory of that name gives way
     }
-    if (rename(output.temp.c_str(), output.final.c_str()) != 0) {
-        failCapture("cannot move " + output.temp + " to " + output.final + ": " + std::strerror(errno));
+    fs::rename(output.temp, output.final, error);
+    if (error) {
+        failCapture("cannot move " + output.temp + " to " + output.final + ": " + error.message());
     }
     output.temp.clear();
 }
@@ -218,9 +182,10 @@ void finishCapture()
     publish(logName, false);
     publish(pngName, true);
     publish(videoName, false);
-    unlink(videoStream.c_str());
-    unlink(audioStream.c_str());
-    unlink(encoderLog.c_str());
+    std::error_code ignored;
+    for (const std::string* path : {&videoStream, &audioStream, &encoderLog}) {
+        fs::remove(*path, ignored);
+    }
     std::fflush(stdout);
     endProgress(tally.frames, endSeconds, videoName.final);
     if (!storyboardName.final.empty()) {
@@ -242,10 +207,10 @@ void startCapture(int argc, char** argv)
         std::fputs(captureUsage(), stdout);
         std::exit(0);
     }
-    struct stat info;
-    if (stat(DATA_DIRECTORY, &info) != 0 || !S_ISDIR(info.st_mode)) {
-        char here[4096];
-        const std::string where = getcwd(here, sizeof here) != nullptr ? std::string(here) : std::string(".");
+    std::error_code unreadable;
+    if (!fs::is_directory(DATA_DIRECTORY, unreadable)) {
+        const fs::path here = fs::current_path(unreadable);
+        const std::string where = unreadable ? std::string(".") : here.string();
         failCapture("no data directory: " + where + "/" + DATA_DIRECTORY +
                     " is missing; run the capture where the show's data/ is (e.g. in build/)");
     }
@@ -376,21 +341,15 @@ void failCapture(const std::string& message)
         std::fclose(frameLog);
         frameLog = nullptr;
     }
-    for (const OutputName* output : {&videoName, &storyboardName, &logName}) {
-        if (!output->temp.empty()) {
-            unlink(output->temp.c_str());
-        }
-    }
-    for (const std::string* stream : {&videoStream, &audioStream}) {
-        if (!stream->empty()) {
-            unlink(stream->c_str());
+    std::error_code ignored;
+    for (const std::string* path : {&videoName.temp, &storyboardName.temp, &logName.temp, &videoStream,
+                                    &audioStream, &encoderLog}) {
+        if (!path->empty()) {
+            fs::remove(*path, ignored);
         }
     }
     if (!pngName.temp.empty()) {
-        removeDirectory(pngName.temp);
-    }
-    if (!encoderLog.empty()) {
-        unlink(encoderLog.c_str());
+        fs::remove_all(pngName.temp, ignored);  // the frames written so far, and their directory
     }
     std::fflush(stdout);
     std::fflush(stderr);

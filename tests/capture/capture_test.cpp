@@ -343,6 +343,9 @@ TEST(Capture, FailuresSayWhatWentWrongAndLeaveNothing)
         {{"-o", "show.mp4", "--storyboard", "b.png"}, {}, "rm data/zelto-07.tga", {"data"}, "could not be loaded", 1},
         {{"-o", "file/show.mp4"}, {}, "echo x >file", {"data", "file"}, "cannot write the video file/show.mp4", 1},
         {{"-o", "show.mp4", "--frame-log", "f.log"}, {"PATH=/nonexistent"}, "true", {"data"}, "ffmpeg was not found", 1},
+        {{"-o", "show.mp4", "--png", "f/"}, {}, "mkdir f && touch f/x", {"data", "f"},
+         "the frame directory f exists and is not an empty directory", 1},
+        {{"-o", "d", "--storyboard", "b.png"}, {}, "mkdir d", {"d", "data"}, "cannot write the video d: it is a directory", 1},
         {{"-o", "show.mp4", "--preset", "nosuchpreset", "--png", "f"}, {}, "true", {"data"}, "ffmpeg", 1},
     };
     for (const Case& c : cases) {
