@@ -11,14 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <vector>
 
 #include "capture/player.h"
-#include "capture/png_output.h"
 #include "capture/progress.h"
 #include "capture/storyboard.h"
 #include "capture/video_writer.h"
 #include "capture/virtual_clock.h"
+#include "imagekit/png_writer.h"
 #include "shared/fnv.h"
 
 namespace fs = std::filesystem;
@@ -27,7 +26,6 @@ namespace {
 
 constexpr int EXIT_FAILED = 1;               // process status after a failure
 constexpr int EXIT_USAGE = 2;                // process status after a bad command line
-constexpr int FRAME_PNG_LEVEL = 1;           // zlib level of frame PNGs: fast
 constexpr int SAMPLE_RATE = 44100;           // Hz of the music handed to the encoder
 constexpr const char* DATA_DIRECTORY = "data";           // where the show reads its files from
 
@@ -66,8 +64,6 @@ struct Tally {
     int lastScene = 0;               // its scene
 };
 Tally tally;
-// The RGB copy of a frame for its PNG: sized by startCapture, used by outputFrame.
-std::vector<uint8_t> rgbScratch;
 
 // Set by the signal handler, read by the main loop and the thread that feeds the encoder.
 std::atomic<int> interruptSignal{0};
@@ -228,7 +224,6 @@ void startCapture(int argc, char** argv)
     }
     if (!options.pngDir.empty()) {
         claimDirectory(pngName, options.pngDir);
-        rgbScratch.resize(static_cast<size_t>(options.width) * options.height * 3);
     }
 
     const char* temporary = std::getenv("TMPDIR");
@@ -300,8 +295,8 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
     if (!pngName.temp.empty()) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(index));
-        bgrToRgb(bgr, pixels, rgbScratch.data());
-        if (!writeRgbPng(pngName.temp + name, options.width, options.height, rgbScratch.data(), FRAME_PNG_LEVEL)) {
+        if (!imagekit::writePng(pngName.temp + name, options.width, options.height, bgr, imagekit::PngOrder::Bgr,
+                                imagekit::PngEffort::Fast)) {
             failCapture("cannot write " + pngName.temp + name);
         }
     }
