@@ -48,24 +48,29 @@ constexpr int QUIT_ROW = 30;     // Z1B: 3.6 s
 constexpr int MODULE_ROWS = 40;  // the song goes on 1.2 s past the quit event
 constexpr int FIRST_NOTE_ROW = 4;
 
+// The show's image files, from its table of them.
+const char* const IMAGE_FILES[] = {
+#define K3L_IMAGE(slot, file) file,
+#include "assets/image_table.h"
+#undef K3L_IMAGE
+};
+
 // Writes data/ into `directory`: the test images and a module with the given cuts, a Z1B at
 // quitRow (none if negative), `rows` rows in all and a click at row 4.
 void writeShowData(const std::string& directory, const std::vector<Cut>& cuts, int quitRow, int rows)
 {
     ASSERT_EQ(system(("mkdir -p " + directory + "/data").c_str()), 0);
-    for (const char* name : {"afraid512", "afraid64", "noise", "credits", "noiseliscio", "confidence512",
-                             "confidence", "schizzi", "sprite", "scoramento", "gatto", "wisdom", "wisdom64", "vs",
-                             "uncertainty64", "brave", "creditifinali"}) {
+    for (const std::string file : IMAGE_FILES) {
         imagekit::Image image(8, 8);
-        const bool red = std::string(name) == "afraid512";
-        const bool blue = std::string(name) == "confidence512";
+        const bool red = file == "afraid512.tga";
+        const bool blue = file == "confidence512.tga";
         for (int i = 0; i < 64; ++i) {
             uint8_t* pixel = image.at(i % 8, i / 8);
             pixel[0] = red ? 255 : 0;
             pixel[2] = blue ? 255 : 0;
             pixel[3] = red || blue ? 255 : 0;
         }
-        ASSERT_TRUE(imagekit::saveTGA(image, 32, directory + "/data/" + name + ".tga"));
+        ASSERT_TRUE(imagekit::saveTGA(image, 32, directory + "/data/" + file));
     }
     itw::Module module = blankModule(1, rows, 2, 6, 125);
     itw::Pattern& pattern = module.patterns[0];

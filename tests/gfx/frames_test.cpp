@@ -67,10 +67,6 @@ const Shot SHOTS[] = {
     {"scene7-full", 7, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 250, 0, 0},
 };
 
-TextureImage* const SLOTS[] = {&afraid512, &afraid64, &noise, &credits, &noiseliscio, &confidence512,
-                               &confidence, &schizzi, &sprite, &scoramento, &gatto, &wisdom,
-                               &wisdom64, &vs, &uncertainty64, &brave, &creditifinali};
-
 // Loads the show as it starts (images from data/), then puts it into the shot's state.
 void enterShot(const Shot& shot)
 {
@@ -122,8 +118,8 @@ long scaled(float value, float scale)
 // The slot (1 to 17) whose texture a name is, 0 for none.
 int slotOf(GLint name)
 {
-    for (int i = 0; i < 17; ++i) {
-        if (name != 0 && SLOTS[i]->texName == static_cast<GLuint>(name)) {
+    for (int i = 0; i < IMAGE_COUNT; ++i) {
+        if (name != 0 && IMAGE_SLOTS[i].slot->texName == static_cast<GLuint>(name)) {
             return i + 1;
         }
     }
@@ -180,10 +176,10 @@ std::string drawFingerprint(std::vector<GLfloat>& buffer)
     for (const GLenum capability : {GL_BLEND, GL_TEXTURE_2D, GL_CULL_FACE, GL_DEPTH_TEST}) {
         line(text, "%#x %d\n", capability, glIsEnabled(capability));
     }
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < IMAGE_COUNT; ++i) {
         GLint minifying = 0;
         GLint magnifying = 0;
-        glBindTexture(GL_TEXTURE_2D, SLOTS[i]->texName);
+        glBindTexture(GL_TEXTURE_2D, IMAGE_SLOTS[i].slot->texName);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minifying);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magnifying);
         line(text, "slot %d %#x %#x\n", i + 1, minifying, magnifying);
@@ -232,7 +228,8 @@ TEST_P(Frames, MatchTheReference)
 {
     const Shot& shot = SHOTS[GetParam()];
     enterShot(shot);
-    for (const TextureImage* slot : SLOTS) {
+    for (const ImageSlot& image : IMAGE_SLOTS) {
+        const TextureImage* slot = image.slot;
         ASSERT_NE(slot->texName, 0u) << "the show's images were not found in data/: run from the build directory";
     }
     restartFrame(shot, GetParam());
