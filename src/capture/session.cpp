@@ -190,6 +190,17 @@ void finishCapture()
     }
 }
 
+// Receives the music as the show hears it (interleaved stereo float frames): its hash, the encoder.
+void outputAudio(const float* frames, int count)
+{
+    tally.audioHash = k3l::fnv1a64(frames, static_cast<size_t>(count) * 2 * sizeof(float), tally.audioHash);
+    tally.audioFrames += count;
+    std::string error;
+    if (!writeAudio(frames, count, error)) {
+        failCapture(error + "\n" + encoderMessages());
+    }
+}
+
 }  // namespace
 
 void startCapture(int argc, char** argv)
@@ -312,16 +323,6 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
     tally.lastScene = scene;
     tally.frames = index + 1;
     updateProgress(tally.frames, seconds);
-}
-
-void outputAudio(const float* frames, int count)
-{
-    tally.audioHash = k3l::fnv1a64(frames, static_cast<size_t>(count) * 2 * sizeof(float), tally.audioHash);
-    tally.audioFrames += count;
-    std::string error;
-    if (!writeAudio(frames, count, error)) {
-        failCapture(error + "\n" + encoderMessages());
-    }
 }
 
 void failCapture(const std::string& message)
