@@ -12,8 +12,6 @@
 namespace {
 
 constexpr float TILE_GREY = 0.9f;     // brightness of the scoramento tile
-constexpr int COLUMN_COPIES = 6;      // swarms stacked down the left edge
-constexpr float COLUMN_STEP = -30.0f; // canvas units between them
 constexpr int ROW_COPIES = 7;         // swarms along the top
 constexpr float ROW_STEP = 40.0f;     // canvas units between them
 constexpr int CURVE_END = 359;        // degrees; the curve's steps stay below it
@@ -63,10 +61,7 @@ void scene3()
     beginSpriteGlow();
     glPushMatrix();
     glTranslatef(10.0f, 0.0f, 0.0f);
-    for (int copy = 0; copy < COLUMN_COPIES; ++copy) {
-        drawParticles();
-        glTranslatef(0.0f, COLUMN_STEP, 0.0f);
-    }
+    drawParticleColumn();
     glPopMatrix();
     glPushMatrix();
     glTranslatef(50.0f, 0.0f, 0.0f);
