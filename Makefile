@@ -1,36 +1,48 @@
-# make run   installs what is missing, builds, plays the show
-# make test  installs what is missing, builds, runs the quick suite
+# make run   installs what is missing for the show, builds, plays the show
+# make test  installs what is missing for the show and its tests, builds with the tests, runs the quick suite
+# (the builds: CMakePresets.json, release in build/)
 # make windows       builds build-win/k3lvana.exe and build-win/k3lvana-windows.zip (scripts/windows/build.sh)
 # make test-windows  runs the Windows build under Wine (tests/windows/test-windows.sh)
 # make web           the show for the browser in build-web/ (make serve-web serves it, make test-web tests it)
+# The release preset's build directory (CMakePresets.json).
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-.PHONY: all deps build run test bench clean windows test-windows web serve-web test-web
+.PHONY: all deps deps-test build build-tests run test bench clean windows test-windows web serve-web test-web
 
 all: build
 
+# What building and playing the show needs.
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh --show
+
+# That and what the tests, the benchmarks and fuzzing need.
+deps-test:
+	@scripts/install-deps.sh --test
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD_DIR) -j$(JOBS)
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS)
+
+# The same build with its tests, which must then be there.
+build-tests: deps-test
+	cmake --preset release -DK3L_TESTS=ON
+	cmake --build --preset release -j$(JOBS)
 
 run: build
 	scripts/run.sh
 
-test: build
+test: build-tests
 	scripts/test.sh
 
 # The benchmarks, built on request (see bench/CMakeLists.txt for how to run them).
-bench: build
+bench: build-tests
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target scene_bench event_timing
 
 windows: deps
 	scripts/windows/build.sh
 
-test-windows: windows build
+test-windows: windows build-tests
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target event_timing
 	tests/env/with-test-env.sh tests/windows/test-windows.sh build-win $(BUILD_DIR)
 
@@ -40,7 +52,7 @@ web: deps
 serve-web: web
 	scripts/web/serve.sh
 
-test-web: build
+test-web: build-tests
 	scripts/web/test.sh
 
 clean:

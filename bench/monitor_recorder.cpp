@@ -11,9 +11,10 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <thread>
+
+#include "shared/monotonic_clock.h"
 
 extern char** environ;
 
@@ -33,14 +34,6 @@ std::thread reader;
 // What the reader collected: the reader's until joined.
 MonitorRecording collected;
 
-// Nanoseconds on the monotonic clock.
-int64_t nowNs()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 // The reader thread: appends parec's 16-bit stereo frames and the time each read returned.
 void readPipe()
 {
@@ -48,7 +41,7 @@ void readPipe()
     std::vector<uint8_t> pending;
     for (;;) {
         const ssize_t got = read(recorderPipe, buffer.data(), buffer.size());
-        const int64_t arrival = nowNs();
+        const int64_t arrival = k3l::monotonicNanoseconds();
         if (got <= 0) {
             return;
         }

@@ -26,11 +26,6 @@ namespace {
 
 constexpr int LOADING_WALK_STEPS = 200;  // particle steps of the loading sequence
 
-// The seventeen slots, in load order.
-TextureImage* const SLOTS[] = {&afraid512, &afraid64, &noise, &credits, &noiseliscio, &confidence512,
-                               &confidence, &schizzi, &sprite, &scoramento, &gatto, &wisdom,
-                               &wisdom64, &vs, &uncertainty64, &brave, &creditifinali};
-
 // Size of the current offscreen context: written by useContext, read there.
 int contextWidth = 0;
 int contextHeight = 0;
@@ -38,7 +33,8 @@ int contextHeight = 0;
 // Empties every texture slot and frees what it held.
 void releaseTextures()
 {
-    for (TextureImage* slot : SLOTS) {
+    for (const ImageSlot& image : IMAGE_SLOTS) {
+        TextureImage* slot = image.slot;
         if (slot->texName != 0) {
             glDeleteTextures(1, &slot->texName);
         }

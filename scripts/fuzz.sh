@@ -39,9 +39,7 @@ if [ "$mode" = coverage ]; then
     exit 0
 fi
 
-CC=clang CXX=clang++ cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK3L_FUZZ=ON \
-    -DK3L_SANITIZE=address,undefined -DK3L_TESTS=OFF >/dev/null
-cmake --build "$tree" -j"$(nproc)" --target tga_fuzz module_fuzz make_sync_module
+(cd "$top" && cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$(nproc)")  # build-fuzz
 
 show_module="$top/build/data/zelto-07.tga"
 if ! [ -s "$show_module" ]; then

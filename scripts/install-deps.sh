@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the show and the tests need, when any is missing;
-# given package names, installs those instead (the Windows and browser builds' tools).
+# Installs the Debian packages of a group when any is missing:
+#   scripts/install-deps.sh --show   building and playing the show (make build, make run)
+#   scripts/install-deps.sh --test   those and the tests', benchmarks' and fuzzing's tools (make test, CI);
+#                                    the default
+#   scripts/install-deps.sh NAME...  those packages (the Windows and browser builds' tools)
 set -euo pipefail
 
-packages=("$@")
-[ $# -gt 0 ] || packages=(
-    # build
+# Building the show, its data and the capture, and playing it (run.sh asks xdpyinfo for a display;
+# without one it renders a video with ffmpeg).
+show_packages=(
     cmake g++ make pkg-config
-    # show
     freeglut3-dev libx11-dev libxfixes-dev libglu1-mesa-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
     libopenmpt-dev portaudio19-dev libasound2-dev libjack-jackd2-dev libasound2-plugins
-    # data tools
     libfreetype-dev fonts-dejavu-core libpng-dev
-    # tests and benchmarks
-    libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps
-    pulseaudio pulseaudio-utils ffmpeg sox
-    # fault tests (setpriv runs the show as another user), fuzzing (clang's libFuzzer and
-    # sanitizer runtimes, llvm-symbolizer for readable reports, llvm-cov for coverage)
+    x11-utils ffmpeg
+)
+# The tests and benchmarks (a private X server and sound server, window and sound probes), the
+# fault tests (setpriv runs the show as another user), fuzzing (clang's libFuzzer and sanitizer
+# runtimes, llvm-symbolizer for readable reports, llvm-cov for coverage).
+test_packages=(
+    libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps pulseaudio pulseaudio-utils sox
     util-linux clang libclang-rt-14-dev llvm
 )
+
+case "${1:---test}" in
+--show) packages=("${show_packages[@]}") ;;
+--test) packages=("${show_packages[@]}" "${test_packages[@]}") ;;
+-*) echo "usage: $0 [--show | --test | PACKAGE...]" >&2; exit 2 ;;
+*) packages=("$@") ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -12,16 +12,14 @@ jobs=$(nproc)
 
 case "$kind" in
 address)
-    tree="$top/build-asan"
-    sanitize="address,undefined"
+    preset=asan  # build-asan (CMakePresets.json)
     filter=(-LE "soak|timing")
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     export LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0"
     ;;
 thread)
-    tree="$top/build-tsan"
-    sanitize="thread"
+    preset=tsan  # build-tsan
     filter=(-L threads)
     export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$top/tests/sanitizers/tsan.supp"
     ;;
@@ -31,8 +29,9 @@ thread)
     ;;
 esac
 
-cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=Debug -DK3L_SANITIZE="$sanitize" >/dev/null
-cmake --build "$tree" -j"$jobs"
-cd "$tree"
+cd "$top"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$jobs"
+cd "$top/build-$preset"
 shift
 "$top/tests/env/with-test-env.sh" ctest --output-on-failure "${filter[@]}" "$@"

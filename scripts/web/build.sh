@@ -14,7 +14,7 @@ scripts/web/install-tools.sh
 export NODE_PATH=/usr/share/nodejs
 openmpt=$(scripts/web/libopenmpt-wasm.sh)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset release >/dev/null
 cmake --build build --target data -j2
 emcmake cmake -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release -DK3L_OPENMPT_WASM="$openmpt" >/dev/null
 cmake --build build-wasm -j2

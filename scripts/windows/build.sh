@@ -10,7 +10,7 @@ jobs=${K3L_JOBS:-2}
 cd "$top"
 
 scripts/windows/install-tools.sh
-[ -e build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+[ -e build/CMakeCache.txt ] || cmake --preset release >/dev/null
 cmake --build build -j"$jobs" --target data
 
 prefixes=$(scripts/windows/build-libs.sh | paste -sd';')

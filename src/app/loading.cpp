@@ -6,6 +6,7 @@
 #include "app/demo.h"
 #include "app/frame_timer.h"
 #include "assets/textures.h"
+#include "gfx/canvas.h"
 #include "gfx/particles.h"
 #include "gfx/projection.h"
 #include "gfx/rings.h"
@@ -18,9 +19,6 @@ namespace {
 constexpr int LOADING_WALK_STEPS = 200;  // particle steps taken before the show starts
 constexpr int MIX_RATE = 44100;          // Hz
 constexpr int SOFTWARE_CHANNELS = 32;
-constexpr float CANVAS_WIDTH = 320.0f;   // canvas units
-constexpr float CANVAS_HEIGHT = 240.0f;  // canvas units
-constexpr float CANVAS_DEPTH = 4.0f;     // canvas units either side of z 0
 constexpr float POINT_SIZE = 5.0f;       // pixels
 
 // Console text, shown at once.

@@ -8,8 +8,15 @@
 
 #include "platform/files.h"
 
-TextureImage afraid512, afraid64, noise, credits, noiseliscio, confidence512, confidence, schizzi,
-    sprite, scoramento, gatto, wisdom, wisdom64, vs, uncertainty64, brave, creditifinali;
+#define K3L_IMAGE(slot, file) TextureImage slot;
+#include "assets/image_table.h"
+#undef K3L_IMAGE
+
+const ImageSlot IMAGE_SLOTS[IMAGE_COUNT] = {
+#define K3L_IMAGE(slot, file) {&slot, file, "data\\" file},
+#include "assets/image_table.h"
+#undef K3L_IMAGE
+};
 
 namespace {
 
@@ -108,21 +115,7 @@ bool loadTGA(TextureImage* slot, const char* path)
 
 void loadTextures()
 {
-    loadTGA(&afraid512, "data\\afraid512.tga");
-    loadTGA(&afraid64, "data\\afraid64.tga");
-    loadTGA(&noise, "data\\noise.tga");
-    loadTGA(&credits, "data\\credits.tga");
-    loadTGA(&noiseliscio, "data\\noiseliscio.tga");
-    loadTGA(&confidence512, "data\\confidence512.tga");
-    loadTGA(&confidence, "data\\confidence.tga");
-    loadTGA(&schizzi, "data\\schizzi.tga");
-    loadTGA(&sprite, "data\\sprite.tga");
-    loadTGA(&scoramento, "data\\scoramento.tga");
-    loadTGA(&gatto, "data\\gatto.tga");
-    loadTGA(&wisdom, "data\\wisdom.tga");
-    loadTGA(&wisdom64, "data\\wisdom64.tga");
-    loadTGA(&vs, "data\\vs.tga");
-    loadTGA(&uncertainty64, "data\\uncertainty64.tga");
-    loadTGA(&brave, "data\\brave.tga");
-    loadTGA(&creditifinali, "data\\creditifinali.tga");
+    for (const ImageSlot& image : IMAGE_SLOTS) {
+        loadTGA(image.slot, image.path);
+    }
 }

@@ -10,9 +10,28 @@ struct TextureImage {
     uint32_t texName;       // OpenGL texture name; 0 while empty
 };
 
-// The seventeen texture slots, in load order: each written once by loadTextures, read by the scenes.
-extern TextureImage afraid512, afraid64, noise, credits, noiseliscio, confidence512, confidence,
-    schizzi, sprite, scoramento, gatto, wisdom, wisdom64, vs, uncertainty64, brave, creditifinali;
+// The seventeen texture slots (afraid512 ... creditifinali, assets/image_table.h), in load order:
+// each written once by loadTextures, read by the scenes.
+#define K3L_IMAGE(slot, file) extern TextureImage slot;
+#include "assets/image_table.h"
+#undef K3L_IMAGE
+
+// One show image: its slot, its file in data/ and the path the show opens it by.
+struct ImageSlot {
+    TextureImage* slot;
+    const char* file;  // "afraid512.tga"
+    const char* path;  // "data\\afraid512.tga"
+};
+
+// How many images the show has.
+constexpr int IMAGE_COUNT = 0
+#define K3L_IMAGE(slot, file) +1
+#include "assets/image_table.h"
+#undef K3L_IMAGE
+    ;
+
+// Every image in load order, from assets/image_table.h: fixed; read by loadTextures, the tests and the benchmarks.
+extern const ImageSlot IMAGE_SLOTS[IMAGE_COUNT];
 
 // Reads one uncompressed 24- or 32-bit TGA file into a slot and creates its texture.
 bool loadTGA(TextureImage* slot, const char* path);

@@ -34,6 +34,7 @@
 #include "capture/session.h"
 #include "platform/glut.h"
 #include "platform/offscreen_gl.h"
+#include "platform/pointer_count.h"
 #include "capture/video_writer.h"
 #include "capture/virtual_clock.h"
 #include "sync/show_state.h"
@@ -53,8 +54,6 @@ void (*keyboardHandler)(unsigned char, int, int) = nullptr;
 bool redisplayRequested = false;
 // Frames the show finished (glutSwapBuffers): written there, read by the loop.
 int64_t framesSwapped = 0;
-// The pointer's Windows-style display count: written by ShowCursor; nothing to show it on.
-int pointerCount = 0;
 // The window's id, 0 before it exists: written by createPointerWindow.
 int windowId = 0;
 // Whether the context reads rows back top first (GL_MESA_pack_invert): written by createPointerWindow.
@@ -160,8 +159,7 @@ int createPointerWindow(const char*)
 // Keeps the pointer's display count, as the live show does; there is no pointer to show.
 int ShowCursor(bool visible)
 {
-    pointerCount += visible ? 1 : -1;
-    return pointerCount;
+    return countPointer(visible);
 }
 
 // Registers the display handler.

@@ -1,5 +1,7 @@
 #include "capture/options.h"
 
+#include <getopt.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +27,48 @@ const char* const USAGE =
     "      --preset NAME     x264 preset (default superfast)\n"
     "      --crf N           x264 quality, 0 (lossless) .. 51 (default 20)\n"
     "      --quiet           no progress bar\n"
-    "  -h, --help            this text\n";
+    "  -h, --help            this text\n"
+    "A value follows its option after a space or '=' (--size 640x480, --size=640x480).\n";
+
+// The codes getopt_long returns for the options without a short name.
+enum LongOnly {
+    OPTION_SIZE = 256,
+    OPTION_FPS,
+    OPTION_SECONDS,
+    OPTION_STORYBOARD,
+    OPTION_PNG,
+    OPTION_FRAME_LOG,
+    OPTION_PRESET,
+    OPTION_CRF,
+    OPTION_QUIET,
+};
+
+// The long options ("--name VALUE" and "--name=VALUE" both work): fixed; read by parseCaptureOptions and isLongName.
+const option LONG_OPTIONS[] = {
+    {"output", required_argument, nullptr, 'o'},
+    {"size", required_argument, nullptr, OPTION_SIZE},
+    {"fps", required_argument, nullptr, OPTION_FPS},
+    {"seconds", required_argument, nullptr, OPTION_SECONDS},
+    {"storyboard", required_argument, nullptr, OPTION_STORYBOARD},
+    {"png", required_argument, nullptr, OPTION_PNG},
+    {"frame-log", required_argument, nullptr, OPTION_FRAME_LOG},
+    {"preset", required_argument, nullptr, OPTION_PRESET},
+    {"crf", required_argument, nullptr, OPTION_CRF},
+    {"quiet", no_argument, nullptr, OPTION_QUIET},
+    {"help", no_argument, nullptr, 'h'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Whether `spelled` ("--name") is one of the long options, written out in full.
+bool isLongName(const std::string& spelled)
+{
+    for (const option* at = LONG_OPTIONS; at->name != nullptr; ++at) {
+        if (spelled == "--" + std::string(at->name)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // Parses a whole decimal integer; false on anything else.
 bool readInt(const char* text, int& value)
@@ -50,6 +93,62 @@ bool readSize(const char* text, int& width, int& height)
     return readInt(left.c_str(), width) && readInt(cross + 1, height);
 }
 
+// Checks and stores the value of option `code`, named `name` on the command line.
+bool readValue(int code, const std::string& name, const char* value, CaptureOptions& options, std::string& error)
+{
+    bool good = true;
+    switch (code) {
+    case 'o':
+        options.output = value;
+        good = !options.output.empty();
+        break;
+    case OPTION_SIZE:
+        good = readSize(value, options.width, options.height) && options.width >= MIN_SIDE &&
+               options.height >= MIN_SIDE && options.width <= MAX_SIDE && options.height <= MAX_SIDE &&
+               options.width % 2 == 0 && options.height % 2 == 0;
+        break;
+    case OPTION_FPS:
+        good = readInt(value, options.fps) && options.fps >= 1 && options.fps <= MAX_FPS;
+        break;
+    case OPTION_SECONDS: {
+        char* end = nullptr;
+        options.seconds = std::strtod(value, &end);
+        good = end != value && *end == '\0' && std::isfinite(options.seconds) && options.seconds > 0.0 &&
+               options.seconds <= MAX_SECONDS;
+        break;
+    }
+    case OPTION_STORYBOARD:
+        options.storyboard = value;
+        good = !options.storyboard.empty();
+        break;
+    case OPTION_PNG:
+        options.pngDir = value;
+        while (options.pngDir.size() > 1 && options.pngDir.back() == '/') {
+            options.pngDir.pop_back();
+        }
+        good = !options.pngDir.empty() && options.pngDir != "/";
+        break;
+    case OPTION_FRAME_LOG:
+        options.frameLog = value;
+        good = !options.frameLog.empty();
+        break;
+    case OPTION_PRESET:
+        options.preset = value;
+        good = !options.preset.empty() &&
+               options.preset.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos;
+        break;
+    case OPTION_CRF:
+        good = readInt(value, options.crf) && options.crf >= 0 && options.crf <= MAX_CRF;
+        break;
+    default:
+        break;
+    }
+    if (!good) {
+        error = "bad value for " + name + ": " + value;
+    }
+    return good;
+}
+
 }  // namespace
 
 const char* captureUsage()
@@ -59,62 +158,45 @@ const char* captureUsage()
 
 bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (name == "-h" || name == "--help") {
+    // "-": arguments that are no option come back in order as code 1; ":": a missing value is ':'.
+    static const char SHORT_OPTIONS[] = "-:o:h";
+    optind = 0;  // 0 rather than 1: getopt forgets any earlier parse
+    opterr = 0;
+    for (;;) {
+        const int before = optind == 0 ? 1 : optind;  // the argument getopt reads next
+        int index = -1;
+        const int code = getopt_long(argc, argv, SHORT_OPTIONS, LONG_OPTIONS, &index);
+        if (code == -1) {
+            break;
+        }
+        const std::string written = argv[before];  // the argument as written, "--size=WxH" included
+        if (code == 1) {
+            error = (optind < argc ? "unknown option " : "unexpected argument ") + written;
+            return false;
+        }
+        const std::string spelled = written.substr(0, written.find('='));  // without any "=VALUE"
+        // getopt_long takes unambiguous abbreviations; the capture takes only whole names.
+        if (code == '?' || (written.rfind("--", 0) == 0 && !isLongName(spelled))) {
+            error = code == '?' && optopt != 0 && isLongName(spelled) ? "option " + spelled + " takes no value"
+                                                                      : "unknown option " + spelled;
+            return false;
+        }
+        const std::string name = index >= 0 ? "--" + std::string(LONG_OPTIONS[index].name) : written;
+        if (code == ':') {
+            error = "option " + written + " needs a value";
+            return false;
+        }
+        if (code == 'h') {
             options.help = true;
-            continue;
-        }
-        if (name == "--quiet") {
+        } else if (code == OPTION_QUIET) {
             options.progress = false;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            error = name.rfind('-', 0) == 0 ? "option " + name + " needs a value" : "unexpected argument " + name;
+        } else if (!readValue(code, name, optarg, options, error)) {
             return false;
         }
-        const char* value = argv[++i];
-        bool good = true;
-        if (name == "-o" || name == "--output") {
-            options.output = value;
-            good = !options.output.empty();
-        } else if (name == "--size") {
-            good = readSize(value, options.width, options.height) && options.width >= MIN_SIDE &&
-                   options.height >= MIN_SIDE && options.width <= MAX_SIDE && options.height <= MAX_SIDE &&
-                   options.width % 2 == 0 && options.height % 2 == 0;
-        } else if (name == "--fps") {
-            good = readInt(value, options.fps) && options.fps >= 1 && options.fps <= MAX_FPS;
-        } else if (name == "--seconds") {
-            char* end = nullptr;
-            options.seconds = std::strtod(value, &end);
-            good = end != value && *end == '\0' && std::isfinite(options.seconds) && options.seconds > 0.0 &&
-                   options.seconds <= MAX_SECONDS;
-        } else if (name == "--storyboard") {
-            options.storyboard = value;
-            good = !options.storyboard.empty();
-        } else if (name == "--png") {
-            options.pngDir = value;
-            while (options.pngDir.size() > 1 && options.pngDir.back() == '/') {
-                options.pngDir.pop_back();
-            }
-            good = !options.pngDir.empty() && options.pngDir != "/";
-        } else if (name == "--frame-log") {
-            options.frameLog = value;
-            good = !options.frameLog.empty();
-        } else if (name == "--preset") {
-            options.preset = value;
-            good = !options.preset.empty() && options.preset.find_first_not_of("abcdefghijklmnopqrstuvwxyz") ==
-                                                  std::string::npos;
-        } else if (name == "--crf") {
-            good = readInt(value, options.crf) && options.crf >= 0 && options.crf <= MAX_CRF;
-        } else {
-            error = "unknown option " + name;
-            return false;
-        }
-        if (!good) {
-            error = "bad value for " + name + ": " + value;
-            return false;
-        }
+    }
+    if (optind < argc) {  // after "--"
+        error = "unexpected argument " + std::string(argv[optind]);
+        return false;
     }
     return true;
 }

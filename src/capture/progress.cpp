@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
+
+#include "shared/monotonic_clock.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ Progress progress;
 // Seconds on the monotonic wall clock.
 double wallSeconds()
 {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    return static_cast<double>(k3l::monotonicNanoseconds()) / k3l::NANOSECONDS_PER_SECOND;
 }
 
 // "m:ss" for a number of seconds.

@@ -1,9 +1,7 @@
 #include "capture/session.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,23 +10,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <filesystem>
 
 #include "capture/player.h"
-#include "capture/png_output.h"
 #include "capture/progress.h"
 #include "capture/storyboard.h"
 #include "capture/video_writer.h"
 #include "capture/virtual_clock.h"
+#include "imagekit/png_writer.h"
+#include "shared/fnv.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int EXIT_FAILED = 1;               // process status after a failure
 constexpr int EXIT_USAGE = 2;                // process status after a bad command line
-constexpr int FRAME_PNG_LEVEL = 1;           // zlib level of frame PNGs: fast
 constexpr int SAMPLE_RATE = 44100;           // Hz of the music handed to the encoder
-constexpr uint64_t HASH_START = 1469598103934665603ull;  // FNV-1a 64 offset basis
-constexpr uint64_t HASH_PRIME = 1099511628211ull;        // FNV-1a 64 prime
 constexpr const char* DATA_DIRECTORY = "data";           // where the show reads its files from
 
 // Where the capture stands: written by start, finish and fail; read by the exit handler.
@@ -58,16 +56,14 @@ FILE* frameLog = nullptr;   // the frame log while open
 // What has been output: written by outputFrame and outputAudio, read by finish.
 struct Tally {
     int64_t frames = 0;              // video frames written
-    uint64_t frameHash = HASH_START; // hash of the last fresh frame's pixels
-    uint64_t audioHash = HASH_START; // hash of every audio byte so far
+    uint64_t frameHash = k3l::FNV64_OFFSET_BASIS;  // hash of the last fresh frame's pixels
+    uint64_t audioHash = k3l::FNV64_OFFSET_BASIS;  // hash of every audio byte so far
     int64_t audioFrames = 0;         // stereo frames of audio so far
     const uint8_t* lastPixels = nullptr;  // the last frame's pixels (the loop's buffer, alive to exit)
     double lastSeconds = 0.0;        // its show time
     int lastScene = 0;               // its scene
 };
 Tally tally;
-// The RGB copy of a frame for its PNG: sized by startCapture, used by outputFrame.
-std::vector<uint8_t> rgbScratch;
 
 // Set by the signal handler, read by the main loop and the thread that feeds the encoder.
 std::atomic<int> interruptSignal{0};
@@ -79,30 +75,12 @@ void onSignal(int)
     interruptSignal.store(1);
 }
 
-// FNV-1a over a run of bytes, continuing from `hash`.
-uint64_t hashBytes(uint64_t hash, const uint8_t* bytes, size_t size)
-{
-    for (size_t i = 0; i < size; ++i) {
-        hash = (hash ^ bytes[i]) * HASH_PRIME;
-    }
-    return hash;
-}
-
-// Directory part and name part of a path ("." for a bare name).
-void splitPath(const std::string& path, std::string& directory, std::string& name)
-{
-    const size_t slash = path.rfind('/');
-    directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    name = slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The temporary name of an output: hidden, beside it, unique to this process.
 std::string temporaryName(const std::string& path)
 {
-    std::string directory;
-    std::string name;
-    splitPath(path, directory, name);
-    return directory + "/." + name + ".part-" + std::to_string(getpid());
+    const fs::path whole(path);
+    const std::string directory = whole.has_parent_path() ? whole.parent_path().string() : std::string(".");
+    return directory + "/." + whole.filename().string() + ".part-" + std::to_string(getpid());
 }
 
 // Prints a message after the program's name, on a clean line of stderr.
@@ -115,8 +93,8 @@ void say(const std::string& message)
 // Claims an output file's temporary name; fails the capture when it cannot be written.
 void claimFile(OutputName& output, const std::string& path, const char* what)
 {
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::error_code ignored;
+    if (fs::is_directory(path, ignored)) {
         failCapture("cannot write the " + std::string(what) + " " + path + ": it is a directory");
     }
     output.temp = temporaryName(path);
@@ -133,49 +111,19 @@ void claimFile(OutputName& output, const std::string& path, const char* what)
 // Claims the frame directory's temporary name; fails when the directory is in use or cannot be made.
 void claimDirectory(OutputName& output, const std::string& path)
 {
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0) {
-        DIR* directory = S_ISDIR(info.st_mode) ? opendir(path.c_str()) : nullptr;
-        bool empty = directory != nullptr;
-        while (directory != nullptr) {
-            const dirent* entry = readdir(directory);
-            if (entry == nullptr) {
-                break;
-            }
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-                empty = false;
-            }
-        }
-        if (directory != nullptr) {
-            closedir(directory);
-        }
-        if (!empty) {
+    std::error_code error;
+    if (fs::exists(path, error)) {
+        if (!fs::is_directory(path, error) || !fs::is_empty(path, error) || error) {
             failCapture("the frame directory " + path + " exists and is not an empty directory");
         }
     }
     output.temp = temporaryName(path);
-    if (mkdir(output.temp.c_str(), 0755) != 0) {
-        const std::string reason = std::strerror(errno);
+    if (!fs::create_directory(output.temp, error)) {
+        const std::string reason = error ? error.message() : std::strerror(EEXIST);
         output.temp.clear();
         failCapture("cannot make the frame directory " + path + ": " + reason);
     }
     output.final = path;
-}
-
-// Removes a directory of frames and the directory itself.
-void removeDirectory(const std::string& path)
-{
-    DIR* directory = opendir(path.c_str());
-    if (directory == nullptr) {
-        return;
-    }
-    while (const dirent* entry = readdir(directory)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            unlink((path + "/" + entry->d_name).c_str());
-        }
-    }
-    closedir(directory);
-    rmdir(path.c_str());
 }
 
 // Moves a finished output to its final name; fails the capture when it cannot.
@@ -184,11 +132,13 @@ void publish(OutputName& output, bool directory)
     if (output.temp.empty()) {
         return;
     }
-    if (directory) {
-        rmdir(output.final.c_str());  // an empty directory of that name gives way
+    std::error_code error;
+    if (directory && fs::is_directory(fs::symlink_status(output.final, error))) {
+        fs::remove(output.final, error);  // an empty directory of that name gives way
     }
-    if (rename(output.temp.c_str(), output.final.c_str()) != 0) {
-        failCapture("cannot move " + output.temp + " to " + output.final + ": " + std::strerror(errno));
+    fs::rename(output.temp, output.final, error);
+    if (error) {
+        failCapture("cannot move " + output.temp + " to " + output.final + ": " + error.message());
     }
     output.temp.clear();
 }
@@ -228,14 +178,26 @@ void finishCapture()
     publish(logName, false);
     publish(pngName, true);
     publish(videoName, false);
-    unlink(videoStream.c_str());
-    unlink(audioStream.c_str());
-    unlink(encoderLog.c_str());
+    std::error_code ignored;
+    for (const std::string* path : {&videoStream, &audioStream, &encoderLog}) {
+        fs::remove(*path, ignored);
+    }
     std::fflush(stdout);
     endProgress(tally.frames, endSeconds, videoName.final);
     if (!storyboardName.final.empty()) {
         std::fprintf(stderr, "k3lvana-capture: wrote %s: a storyboard of %d frame%s\n", storyboardName.final.c_str(),
                      storyboardFrames(), storyboardFrames() == 1 ? "" : "s");
+    }
+}
+
+// Receives the music as the show hears it (interleaved stereo float frames): its hash, the encoder.
+void outputAudio(const float* frames, int count)
+{
+    tally.audioHash = k3l::fnv1a64(frames, static_cast<size_t>(count) * 2 * sizeof(float), tally.audioHash);
+    tally.audioFrames += count;
+    std::string error;
+    if (!writeAudio(frames, count, error)) {
+        failCapture(error + "\n" + encoderMessages());
     }
 }
 
@@ -252,10 +214,10 @@ void startCapture(int argc, char** argv)
         std::fputs(captureUsage(), stdout);
         std::exit(0);
     }
-    struct stat info;
-    if (stat(DATA_DIRECTORY, &info) != 0 || !S_ISDIR(info.st_mode)) {
-        char here[4096];
-        const std::string where = getcwd(here, sizeof here) != nullptr ? std::string(here) : std::string(".");
+    std::error_code unreadable;
+    if (!fs::is_directory(DATA_DIRECTORY, unreadable)) {
+        const fs::path here = fs::current_path(unreadable);
+        const std::string where = unreadable ? std::string(".") : here.string();
         failCapture("no data directory: " + where + "/" + DATA_DIRECTORY +
                     " is missing; run the capture where the show's data/ is (e.g. in build/)");
     }
@@ -273,7 +235,6 @@ void startCapture(int argc, char** argv)
     }
     if (!options.pngDir.empty()) {
         claimDirectory(pngName, options.pngDir);
-        rgbScratch.resize(static_cast<size_t>(options.width) * options.height * 3);
     }
 
     const char* temporary = std::getenv("TMPDIR");
@@ -336,7 +297,7 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
     const double seconds = countSeconds(count);
     const size_t pixels = static_cast<size_t>(options.width) * options.height;
     if (fresh && frameLog != nullptr) {
-        tally.frameHash = hashBytes(HASH_START, bgr, pixels * 3);
+        tally.frameHash = k3l::fnv1a64(bgr, pixels * 3);
     }
     std::string error;
     if (!writeVideoFrame(error)) {
@@ -345,8 +306,8 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
     if (!pngName.temp.empty()) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(index));
-        bgrToRgb(bgr, pixels, rgbScratch.data());
-        if (!writeRgbPng(pngName.temp + name, options.width, options.height, rgbScratch.data(), FRAME_PNG_LEVEL)) {
+        if (!imagekit::writePng(pngName.temp + name, options.width, options.height, bgr, imagekit::PngOrder::Bgr,
+                                imagekit::PngEffort::Fast)) {
             failCapture("cannot write " + pngName.temp + name);
         }
     }
@@ -364,17 +325,6 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
     updateProgress(tally.frames, seconds);
 }
 
-void outputAudio(const float* frames, int count)
-{
-    tally.audioHash = hashBytes(tally.audioHash, reinterpret_cast<const uint8_t*>(frames),
-                                static_cast<size_t>(count) * 2 * sizeof(float));
-    tally.audioFrames += count;
-    std::string error;
-    if (!writeAudio(frames, count, error)) {
-        failCapture(error + "\n" + encoderMessages());
-    }
-}
-
 void failCapture(const std::string& message)
 {
     say(interruptSignal.load() != 0 ? std::string("interrupted") : message);
@@ -387,21 +337,15 @@ void failCapture(const std::string& message)
         std::fclose(frameLog);
         frameLog = nullptr;
     }
-    for (const OutputName* output : {&videoName, &storyboardName, &logName}) {
-        if (!output->temp.empty()) {
-            unlink(output->temp.c_str());
-        }
-    }
-    for (const std::string* stream : {&videoStream, &audioStream}) {
-        if (!stream->empty()) {
-            unlink(stream->c_str());
+    std::error_code ignored;
+    for (const std::string* path : {&videoName.temp, &storyboardName.temp, &logName.temp, &videoStream,
+                                    &audioStream, &encoderLog}) {
+        if (!path->empty()) {
+            fs::remove(*path, ignored);
         }
     }
     if (!pngName.temp.empty()) {
-        removeDirectory(pngName.temp);
-    }
-    if (!encoderLog.empty()) {
-        unlink(encoderLog.c_str());
+        fs::remove_all(pngName.temp, ignored);  // the frames written so far, and their directory
     }
     std::fflush(stdout);
     std::fflush(stderr);

@@ -25,9 +25,6 @@ void beginCaptureOutput();
 // the previous frame, `scene` the scene they show.
 void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, int scene);
 
-// Receives the music as the show hears it (interleaved stereo float frames).
-void outputAudio(const float* frames, int count);
-
 // Says what went wrong, stops the encoder, removes every temporary file and exits with status 1.
 [[noreturn]] void failCapture(const std::string& message);
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "capture/png_output.h"
+#include "imagekit/png_writer.h"
 
 namespace {
 
@@ -198,5 +198,5 @@ bool writeStoryboard(const std::string& path)
         std::snprintf(label, sizeof label, "%.2f s  scene %d", thumbnail.seconds, thumbnail.scene);
         drawText(picture, width, height, left, top + board.thumbHeight + 4, label);
     }
-    return writeRgbPng(path, width, height, picture.data(), 6);
+    return imagekit::writePng(path, width, height, picture.data(), imagekit::PngOrder::Rgb, imagekit::PngEffort::Small);
 }

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "gfx/projection.h"
 #include "shared/random.h"
 
 namespace {
@@ -12,6 +13,9 @@ constexpr float STEADY_ALPHA = 0.5f;    // face opacity without flicker
 constexpr float OUTLINE_ALPHA = 0.5f;   // outline opacity
 constexpr int FACE_VERTICES = 24;
 constexpr int CORNERS = 8;
+constexpr int CURVE_END = 359;          // degrees; a curve's steps stay below it
+constexpr int CURVE_STEP = 10;          // degrees between cubes of a curve
+constexpr int ANGLE_DIVISOR = 15;       // curve degrees per degree of extra cube turn
 
 // The six faces, four corners each, in drawing order; faces 1, 3 and 6 are wound
 // outward, 2, 4 and 5 inward. The outline runs through the same list.
@@ -62,4 +66,17 @@ void drawFlashCube(int x, int y, int z, int angle, bool flicker)
     }
     glEnd();
     glPopMatrix();
+}
+
+void drawCubeCurve(int tick, int frequency, bool flicker)
+{
+    for (int step = 0; step < CURVE_END; step += CURVE_STEP) {
+        const int32_t a = step + tick;
+        // The radius is stored as a float; its product with the cosine is not rounded again.
+        const float radius = static_cast<float>(10.0 * double{sinDeg(frequency * a)});
+        const int x = static_cast<int>(double{cosDeg(a)} * double{radius});
+        const int y = static_cast<int>(10.0 * double{sinDeg(a)});
+        const int z = static_cast<int>(20.0 * double{cosDeg(a)} - 40.0);
+        drawFlashCube(x, y, z, tick + step / ANGLE_DIVISOR, flicker);
+    }
 }

@@ -5,3 +5,8 @@
 // 0.5, or with flicker a random 0 or 1 taking one number of the random sequence),
 // a black outline and black corner dots. Leaves the colour (0, 0, 0, 1).
 void drawFlashCube(int x, int y, int z, int angle, bool flicker);
+
+// Draws a closed curve of 36 flash cubes, one every 10 degrees a from `tick`: at x = cos(a) r,
+// y = 10 sin(a), z = 20 cos(a) - 40 with the radius r = 10 sin(frequency a) (1: a tilted loop,
+// 2: a figure of eight), each turned by tick + its step / 15 degrees.
+void drawCubeCurve(int tick, int frequency, bool flicker);

@@ -1,6 +1,7 @@
 #include "gfx/layers.h"
 
 #include "assets/textures.h"
+#include "gfx/canvas.h"
 #include "gfx/particles.h"
 #include "gfx/projection.h"
 #include "sync/show_state.h"
@@ -10,7 +11,6 @@ constexpr float POINT_SIZE_PER_PULSE = 5.0f;  // pixels gained by the dots per u
 constexpr float POINT_SIZE_AT_REST = 5.0f;    // pixels
 constexpr float GLOW_RED = 0.5f;              // the swarm's colour, red part
 constexpr float GLOW_ALPHA = 0.3f;            // the swarm's opacity
-constexpr float CANVAS_WIDTH = 320.0f;        // canvas units between the two edge columns
 }  // namespace
 
 void useFilter(GLint filter)

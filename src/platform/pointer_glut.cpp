@@ -1,8 +1,8 @@
 #include <GL/freeglut.h>
 
+#include "platform/pointer_count.h"
+
 namespace {
-// Windows-style display count: written by ShowCursor, read when a window takes its pointer.
-int displayCount = 0;
 // The show's window, 0 until created: written by createPointerWindow, read by ShowCursor.
 int pointerWindow = 0;
 
@@ -10,7 +10,7 @@ void applyPointer()
 {
     const int current = glutGetWindow();
     glutSetWindow(pointerWindow);
-    glutSetCursor(displayCount >= 0 ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
+    glutSetCursor(pointerShown() ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
     if (current != 0) {
         glutSetWindow(current);
     }
@@ -19,11 +19,11 @@ void applyPointer()
 
 int ShowCursor(bool visible)
 {
-    displayCount += visible ? 1 : -1;
+    const int count = countPointer(visible);
     if (pointerWindow != 0 && glutGet(GLUT_INIT_STATE)) {
         applyPointer();
     }
-    return displayCount;
+    return count;
 }
 
 int createPointerWindow(const char* title)

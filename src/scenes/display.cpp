@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "assets/textures.h"
+#include "gfx/canvas.h"
 #include "platform/glut.h"
 #include "scenes/scenes.h"
 #include "sync/show_state.h"
@@ -12,8 +13,6 @@ namespace {
 constexpr int32_t BAND_PHASES = 8;         // frames before the band's window starts over
 constexpr float BAND_BOTTOMS[BAND_PHASES] = {0.0f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f};
 constexpr float BAND_TOPS[BAND_PHASES] = {0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.0f};
-constexpr float CANVAS_WIDTH = 320.0f;     // canvas units
-constexpr float CANVAS_HEIGHT = 240.0f;    // canvas units
 constexpr float PICTURE_BOTTOM = 30.0f;    // canvas y where the bottom bar ends
 constexpr float PICTURE_TOP = 210.0f;      // canvas y where the top bar begins
 constexpr float OVERLAY_DEPTH = 3.0f;      // canvas z of the band and the bars

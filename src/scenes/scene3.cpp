@@ -12,31 +12,17 @@
 namespace {
 
 constexpr float TILE_GREY = 0.9f;     // brightness of the scoramento tile
-constexpr int COLUMN_COPIES = 6;      // swarms stacked down the left edge
-constexpr float COLUMN_STEP = -30.0f; // canvas units between them
 constexpr int ROW_COPIES = 7;         // swarms along the top
 constexpr float ROW_STEP = 40.0f;     // canvas units between them
-constexpr int CURVE_END = 359;        // degrees; the curve's steps stay below it
-constexpr int CURVE_STEP = 10;        // degrees between cubes of the curve
-constexpr int ANGLE_DIVISOR = 15;     // curve degrees per degree of extra cube turn
 
 // A tilted loop of flickering cubes whose radius swells and shrinks with sin(a).
 void drawCubeLoop()
 {
-    const int32_t tick = show.tick.load();
     glPushMatrix();
     glRotatef(-45.0f, 0.0f, 0.0f, 1.0f);
     glRotatef(10.0f, 0.0f, 1.0f, 0.0f);
     glTranslatef(7.5f, 0.0f, 0.0f);
-    for (int step = 0; step < CURVE_END; step += CURVE_STEP) {
-        const int32_t a = step + tick;
-        // The radius is stored as a float; its product with the cosine is not rounded again.
-        const float radius = static_cast<float>(10.0 * double{sinDeg(a)});
-        const int x = static_cast<int>(double{cosDeg(a)} * double{radius});
-        const int y = static_cast<int>(10.0 * double{sinDeg(a)});
-        const int z = static_cast<int>(20.0 * double{cosDeg(a)} - 40.0);
-        drawFlashCube(x, y, z, tick + step / ANGLE_DIVISOR, true);
-    }
+    drawCubeCurve(show.tick.load(), 1, true);
     glPopMatrix();
 }
 
@@ -63,10 +49,7 @@ void scene3()
     beginSpriteGlow();
     glPushMatrix();
     glTranslatef(10.0f, 0.0f, 0.0f);
-    for (int copy = 0; copy < COLUMN_COPIES; ++copy) {
-        drawParticles();
-        glTranslatef(0.0f, COLUMN_STEP, 0.0f);
-    }
+    drawParticleColumn();
     glPopMatrix();
     glPushMatrix();
     glTranslatef(50.0f, 0.0f, 0.0f);

@@ -13,26 +13,14 @@ namespace {
 
 constexpr float CAT_TURN_WISE = -40.0f;   // degrees, the cat's tilt while the wisdom caption shows
 constexpr float CAT_TURN_PLAIN = 80.0f;   // degrees, its tilt otherwise
-constexpr int CURVE_END = 359;            // degrees; the curve's steps stay below it
-constexpr int CURVE_STEP = 10;            // degrees between cubes of the curve
-constexpr int ANGLE_DIVISOR = 15;         // curve degrees per degree of extra cube turn
 constexpr int CAPTION_WOBBLE = 10;        // canvas units of random play in the wisdom caption
 
 // A figure-of-eight of steady cubes: the radius follows sin(2a).
 void drawCubeFigure()
 {
-    const int32_t tick = show.tick.load();
     glPushMatrix();
     glTranslatef(4.0f, 0.0f, 0.0f);
-    for (int step = 0; step < CURVE_END; step += CURVE_STEP) {
-        const int32_t a = step + tick;
-        // The radius is stored as a float; its product with the cosine is not rounded again.
-        const float radius = static_cast<float>(10.0 * double{sinDeg(2 * a)});
-        const int x = static_cast<int>(double{cosDeg(a)} * double{radius});
-        const int y = static_cast<int>(10.0 * double{sinDeg(a)});
-        const int z = static_cast<int>(20.0 * double{cosDeg(a)} - 40.0);
-        drawFlashCube(x, y, z, tick + step / ANGLE_DIVISOR, false);
-    }
+    drawCubeCurve(show.tick.load(), 2, false);
     glPopMatrix();
 }
 

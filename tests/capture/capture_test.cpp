@@ -48,24 +48,29 @@ constexpr int QUIT_ROW = 30;     // Z1B: 3.6 s
 constexpr int MODULE_ROWS = 40;  // the song goes on 1.2 s past the quit event
 constexpr int FIRST_NOTE_ROW = 4;
 
+// The show's image files, from its table of them.
+const char* const IMAGE_FILES[] = {
+#define K3L_IMAGE(slot, file) file,
+#include "assets/image_table.h"
+#undef K3L_IMAGE
+};
+
 // Writes data/ into `directory`: the test images and a module with the given cuts, a Z1B at
 // quitRow (none if negative), `rows` rows in all and a click at row 4.
 void writeShowData(const std::string& directory, const std::vector<Cut>& cuts, int quitRow, int rows)
 {
     ASSERT_EQ(system(("mkdir -p " + directory + "/data").c_str()), 0);
-    for (const char* name : {"afraid512", "afraid64", "noise", "credits", "noiseliscio", "confidence512",
-                             "confidence", "schizzi", "sprite", "scoramento", "gatto", "wisdom", "wisdom64", "vs",
-                             "uncertainty64", "brave", "creditifinali"}) {
+    for (const std::string file : IMAGE_FILES) {
         imagekit::Image image(8, 8);
-        const bool red = std::string(name) == "afraid512";
-        const bool blue = std::string(name) == "confidence512";
+        const bool red = file == "afraid512.tga";
+        const bool blue = file == "confidence512.tga";
         for (int i = 0; i < 64; ++i) {
             uint8_t* pixel = image.at(i % 8, i / 8);
             pixel[0] = red ? 255 : 0;
             pixel[2] = blue ? 255 : 0;
             pixel[3] = red || blue ? 255 : 0;
         }
-        ASSERT_TRUE(imagekit::saveTGA(image, 32, directory + "/data/" + name + ".tga"));
+        ASSERT_TRUE(imagekit::saveTGA(image, 32, directory + "/data/" + file));
     }
     itw::Module module = blankModule(1, rows, 2, 6, 125);
     itw::Pattern& pattern = module.patterns[0];
@@ -281,6 +286,25 @@ TEST(Capture, StopsAtTheGivenSecondsOrWhereTheSongEnds)
               framesBefore(std::llround(log.endSeconds * COUNTS_PER_SECOND), FPS));
 }
 
+TEST(Capture, OptionsTakeTheirValueAfterASpaceOrAnEqualsSignAndHelpGoesToStdout)
+{
+    ScratchDir scratch;
+    writeShowData(scratch.path, CUTS, QUIT_ROW, MODULE_ROWS);
+    ProgramRun run = runProgram({K3L_CAPTURE, "--quiet", "--size=96x64", "--fps=5", "--seconds=0.4",
+                                 "--output=a.mp4", "--frame-log=a.log"},
+                                scratch.path);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFrameLog(scratch / "a.log").scenes.size(), 2u);
+    EXPECT_EQ(probe(scratch / "a.mp4", "v", "width") + "x" + probe(scratch / "a.mp4", "v", "height"), "96x64");
+
+    for (const char* help : {"--help", "-h"}) {
+        run = runProgram({K3L_CAPTURE, help}, scratch.path);
+        EXPECT_EQ(run.status, 0) << help;
+        EXPECT_EQ(run.out.rfind("usage: k3lvana-capture", 0), 0u) << run.out;
+        EXPECT_NE(run.out.find("--size WxH"), std::string::npos) << run.out;
+    }
+}
+
 TEST(Capture, TwoCapturesGiveTheSameFramesSoundAndFile)
 {
     ScratchDir scratch;
@@ -314,10 +338,19 @@ TEST(Capture, FailuresSayWhatWentWrongAndLeaveNothing)
     };
     const Case cases[] = {
         {{"--size", "641x480", "-o", "show.mp4"}, {}, "true", {"data"}, "bad value for --size: 641x480", 2},
+        {{"--size=641x480", "-o", "show.mp4"}, {}, "true", {"data"}, "bad value for --size: 641x480", 2},
+        {{"--output=", "--size", "64x64"}, {}, "true", {"data"}, "bad value for --output: \n", 2},
+        {{"--siz", "640x480"}, {}, "true", {"data"}, "unknown option --siz\n", 2},
+        {{"--quiet=1"}, {}, "true", {"data"}, "option --quiet takes no value", 2},
+        {{"--crf", "9", "--fps"}, {}, "true", {"data"}, "option --fps needs a value", 2},
+        {{"-o", "a.mp4", "stray"}, {}, "true", {"data"}, "unexpected argument stray", 2},
         {{"-o", "show.mp4"}, {}, "rm -r data", {}, "no data directory", 1},
         {{"-o", "show.mp4", "--storyboard", "b.png"}, {}, "rm data/zelto-07.tga", {"data"}, "could not be loaded", 1},
         {{"-o", "file/show.mp4"}, {}, "echo x >file", {"data", "file"}, "cannot write the video file/show.mp4", 1},
         {{"-o", "show.mp4", "--frame-log", "f.log"}, {"PATH=/nonexistent"}, "true", {"data"}, "ffmpeg was not found", 1},
+        {{"-o", "show.mp4", "--png", "f/"}, {}, "mkdir f && touch f/x", {"data", "f"},
+         "the frame directory f exists and is not an empty directory", 1},
+        {{"-o", "d", "--storyboard", "b.png"}, {}, "mkdir d", {"d", "data"}, "cannot write the video d: it is a directory", 1},
         {{"-o", "show.mp4", "--preset", "nosuchpreset", "--png", "f"}, {}, "true", {"data"}, "ffmpeg", 1},
     };
     for (const Case& c : cases) {

@@ -16,9 +16,8 @@ namespace {
 TEST(Images, AllSeventeenLoadThroughTheShowsLoaderInSizesOpenGLTakes)
 {
     loadTextures();
-    for (const TextureImage* slot : {&afraid512, &afraid64, &noise, &credits, &noiseliscio, &confidence512,
-                                     &confidence, &schizzi, &sprite, &scoramento, &gatto, &wisdom, &wisdom64, &vs,
-                                     &uncertainty64, &brave, &creditifinali}) {
+    for (const ImageSlot& image : IMAGE_SLOTS) {
+        const TextureImage* slot = image.slot;
         EXPECT_NE(slot->texName, 0u);
         EXPECT_TRUE(slot->bpp == 24 || slot->bpp == 32);
         for (const uint32_t side : {slot->width, slot->height}) {

@@ -5,10 +5,9 @@
 # (cmake --build build --target update-reference-data, which passes -DUPDATE=ON).
 # cmake -DMAKE_ART=<make_art> -DCOMPOSE_MUSIC=<compose_music> -DWORK_DIR=<scratch directory>
 #       -DREFERENCE=<reference/data.sha256> [-DUPDATE=ON] -P deterministic.cmake
-set(expected
-    afraid512.tga afraid64.tga brave.tga confidence.tga confidence512.tga creditifinali.tga
-    credits.tga gatto.tga noise.tga noiseliscio.tga schizzi.tga scoramento.tga sprite.tga
-    uncertainty64.tga vs.tga wisdom.tga wisdom64.tga contact-sheet.png scenes.png zelto-07.tga)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/image_table.cmake)
+k3l_image_files(expected)  # the seventeen images, from src/assets/image_table.h
+list(APPEND expected contact-sheet.png scenes.png zelto-07.tga)
 list(SORT expected)
 
 file(REMOVE_RECURSE ${WORK_DIR})

@@ -23,6 +23,7 @@
 #include "assets/textures.h"
 #include "gfx/rings.h"
 #include "scenes/display.h"
+#include "shared/fnv.h"
 #include "shared/random.h"
 #include "support/gl_test.h"
 #include "support/png_file.h"
@@ -65,10 +66,6 @@ const Shot SHOTS[] = {
     {"scene7-fading", 7, 0, 0.0f, 0, 0, 0, 0, 0, 0, 1, 100, 0, 0},
     {"scene7-full", 7, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 250, 0, 0},
 };
-
-TextureImage* const SLOTS[] = {&afraid512, &afraid64, &noise, &credits, &noiseliscio, &confidence512,
-                               &confidence, &schizzi, &sprite, &scoramento, &gatto, &wisdom,
-                               &wisdom64, &vs, &uncertainty64, &brave, &creditifinali};
 
 // Loads the show as it starts (images from data/), then puts it into the shot's state.
 void enterShot(const Shot& shot)
@@ -121,8 +118,8 @@ long scaled(float value, float scale)
 // The slot (1 to 17) whose texture a name is, 0 for none.
 int slotOf(GLint name)
 {
-    for (int i = 0; i < 17; ++i) {
-        if (name != 0 && SLOTS[i]->texName == static_cast<GLuint>(name)) {
+    for (int i = 0; i < IMAGE_COUNT; ++i) {
+        if (name != 0 && IMAGE_SLOTS[i].slot->texName == static_cast<GLuint>(name)) {
             return i + 1;
         }
     }
@@ -179,25 +176,15 @@ std::string drawFingerprint(std::vector<GLfloat>& buffer)
     for (const GLenum capability : {GL_BLEND, GL_TEXTURE_2D, GL_CULL_FACE, GL_DEPTH_TEST}) {
         line(text, "%#x %d\n", capability, glIsEnabled(capability));
     }
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < IMAGE_COUNT; ++i) {
         GLint minifying = 0;
         GLint magnifying = 0;
-        glBindTexture(GL_TEXTURE_2D, SLOTS[i]->texName);
+        glBindTexture(GL_TEXTURE_2D, IMAGE_SLOTS[i].slot->texName);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minifying);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magnifying);
         line(text, "slot %d %#x %#x\n", i + 1, minifying, magnifying);
     }
     return text;
-}
-
-// FNV-1a, 64 bits.
-uint64_t hashOf(const std::string& text)
-{
-    uint64_t hash = 14695981039346656037ull;
-    for (const unsigned char c : text) {
-        hash = (hash ^ c) * 1099511628211ull;
-    }
-    return hash;
 }
 
 // The frame drawn, as a picture.
@@ -241,7 +228,8 @@ TEST_P(Frames, MatchTheReference)
 {
     const Shot& shot = SHOTS[GetParam()];
     enterShot(shot);
-    for (const TextureImage* slot : SLOTS) {
+    for (const ImageSlot& image : IMAGE_SLOTS) {
+        const TextureImage* slot = image.slot;
         ASSERT_NE(slot->texName, 0u) << "the show's images were not found in data/: run from the build directory";
     }
     restartFrame(shot, GetParam());
@@ -250,7 +238,7 @@ TEST_P(Frames, MatchTheReference)
     static std::vector<GLfloat> buffer(FEEDBACK_FLOATS);
     const std::string fingerprint = drawFingerprint(buffer);
     char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(hashOf(fingerprint)));
+    std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(k3l::fnv1a64(fingerprint.data(), fingerprint.size())));
     restartFrame(shot, GetParam());
     const RgbPicture actual = drawPicture();
     const std::string picturePath = REFERENCE_DIR + "/" + shot.name + ".png";

@@ -6,10 +6,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <thread>
 
 #include "monitor_recorder.h"
+#include "shared/monotonic_clock.h"
 
 namespace {
 constexpr float CLICK_LEVEL = 0.05f;  // a level only a kick reaches
@@ -22,9 +22,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: monitor_onsets SECONDS\n");
         return 2;
     }
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    std::printf("started %lld\n", static_cast<long long>(now.tv_sec) * 1000000000 + now.tv_nsec);
+    std::printf("started %lld\n", static_cast<long long>(k3l::monotonicNanoseconds()));
     if (!startMonitorRecording()) {
         std::printf("recorded 0\n");
         return 1;

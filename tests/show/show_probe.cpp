@@ -18,11 +18,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <new>
 
 #include "platform/fmod.h"
 #include "platform/player_live.h"
+#include "shared/monotonic_clock.h"
 
 namespace {
 
@@ -41,13 +41,6 @@ std::atomic<int> eventCount{0};
 // The show's own handler: written once when the show registers it, read by the recorder.
 std::atomic<FMUSIC_CALLBACK> showHandler{nullptr};
 
-int64_t nowNs()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 void noteAllocation()
 {
     if (counting.load(std::memory_order_relaxed)) {
@@ -60,7 +53,7 @@ void recordEvent(FMUSIC_MODULE* module, unsigned char parameter)
 {
     const int index = eventCount.fetch_add(1);
     if (index < MAX_EVENTS) {
-        events[index] = Event{nowNs(), parameter};
+        events[index] = Event{k3l::monotonicNanoseconds(), parameter};
     }
     showHandler.load()(module, parameter);
 }
@@ -109,7 +102,7 @@ extern "C" {
 // The tick's redisplay request: the first one ends the loading.
 void __wrap_glutPostRedisplay()
 {
-    const int64_t now = nowNs();
+    const int64_t now = k3l::monotonicNanoseconds();
     if (ticks.fetch_add(1) == 0) {
         firstTickNs.store(now);
         counting.store(true);

@@ -287,16 +287,10 @@ TEST_F(TgaTest, HugeClaimsAreRefusedWithoutAllocating)
 
 TEST_F(TgaTest, AMissingImageLeavesOnlyItsSlotEmptyAndPrintsNothing)
 {
-    const char* names[] = {"afraid512", "afraid64", "noise", "credits", "noiseliscio", "confidence512",
-                           "confidence", "schizzi", "sprite", "scoramento", "gatto", "wisdom", "wisdom64",
-                           "vs", "uncertainty64", "brave", "creditifinali"};
-    TextureImage* slots[] = {&afraid512, &afraid64, &noise, &credits, &noiseliscio, &confidence512,
-                             &confidence, &schizzi, &sprite, &scoramento, &gatto, &wisdom, &wisdom64,
-                             &vs, &uncertainty64, &brave, &creditifinali};
     mkdir((dir / "data").c_str(), 0755);
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < IMAGE_COUNT; ++i) {
         if (i != 7) {
-            write(std::string("data/") + names[i] + ".tga", tga(4, 4, 32, Bytes(64, static_cast<unsigned char>(i))));
+            write(std::string("data/") + IMAGE_SLOTS[i].file, tga(4, 4, 32, Bytes(64, static_cast<unsigned char>(i))));
         }
     }
     ASSERT_EQ(chdir(dir.path.c_str()), 0);
@@ -306,9 +300,10 @@ TEST_F(TgaTest, AMissingImageLeavesOnlyItsSlotEmptyAndPrintsNothing)
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     ASSERT_EQ(chdir("/"), 0);
-    for (int i = 0; i < 17; ++i) {
-        EXPECT_EQ(slots[i]->texName != 0, i != 7) << names[i];
-        EXPECT_EQ(slots[i]->pixels != nullptr && slots[i]->pixels[0] == i, i != 7) << names[i];
+    for (int i = 0; i < IMAGE_COUNT; ++i) {
+        const TextureImage* slot = IMAGE_SLOTS[i].slot;
+        EXPECT_EQ(slot->texName != 0, i != 7) << IMAGE_SLOTS[i].file;
+        EXPECT_EQ(slot->pixels != nullptr && slot->pixels[0] == i, i != 7) << IMAGE_SLOTS[i].file;
     }
 }
 

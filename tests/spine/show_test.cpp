@@ -12,6 +12,7 @@
 #include "gfx/particles.h"
 #include "gfx/projection.h"
 #include "gfx/rings.h"
+#include "shared/fnv.h"
 #include "shared/random.h"
 #include "support/stand_ins.h"
 #include "sync/music.h"
@@ -35,6 +36,17 @@ TEST(Random, TheClassicSequenceWhoseFirstNumberStaticInitialisationTook)
     k3l::randState = 0xFFFFFFFFu;  // across the state's wrap, still 15 bits
     EXPECT_EQ(k3l::rand(), 35);
     k3l::randState = saved;
+}
+
+TEST(Fnv1a64, GivesThePublishedTestVectorsAndContinuesAcrossPieces)
+{
+    const auto hashOf = [](const char* text) { return k3l::fnv1a64(text, std::strlen(text)); };
+    EXPECT_EQ(hashOf(""), 0xcbf29ce484222325ull);
+    EXPECT_EQ(hashOf("a"), 0xaf63dc4c8601ec8cull);
+    EXPECT_EQ(hashOf("foobar"), 0x85944171f73967e8ull);
+    EXPECT_EQ(hashOf("chongo was here!\n"), 0x46810940eff5f915ull);
+    // A hash carried from one piece into the next equals the hash of the whole.
+    EXPECT_EQ(k3l::fnv1a64("bar", 3, hashOf("foo")), hashOf("foobar"));
 }
 
 TEST(FrameTimer, ReadsTheCounterWithAFloatPeriodOrTheTickCountForGood)

@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include "imagekit/png_writer.h"
+
 bool readPng(const std::string& path, RgbPicture& picture)
 {
     png_image image{};
@@ -20,10 +22,6 @@ bool readPng(const std::string& path, RgbPicture& picture)
 
 bool writePng(const std::string& path, const RgbPicture& picture)
 {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(picture.width);
-    image.height = static_cast<png_uint_32>(picture.height);
-    image.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&image, path.c_str(), 0, picture.rgb.data(), 0, nullptr) != 0;
+    return imagekit::writePng(path, picture.width, picture.height, picture.rgb.data(), imagekit::PngOrder::Rgb,
+                              imagekit::PngEffort::Small);
 }

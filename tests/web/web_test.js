@@ -1,7 +1,7 @@
 // The browser build end to end, in Debian's headless Chromium driven through the DevTools
 // protocol: pages made from build-web's k3lvana.js/.wasm and index.html with data of their
 // own (test images, modules from make_sync_module), served on 127.0.0.1.
-//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show] [--only=cuts|suspended|silent|keys|missing]
+//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show] [--only=cuts|suspended|silent|keys|missing|points]
 // The test images tell the scenes apart: scene 1's backdrop is red, scene 2's blue, the
 // closing card green, every other image transparent, so scene 0 is dark.
 'use strict';
@@ -344,6 +344,35 @@ async function missingModule(browser, base) {
   await page.close();
 }
 
+// A point drawn 40 pixels wide through the GL emulation comes out round, as on the desktop: lit
+// at its middle and 17 pixels from it along each axis, the background at its square's corners
+// (24 pixels out), which a square point would light. Drawn and read back in one animation frame.
+async function roundPoint(browser, base) {
+  const page = await open(browser, base + '/missing/', {width: 640, height: 480}, false);
+  await page.click('#start');
+  await sleep(1000);
+  const seen = await page.evaluate(() => new Promise(resolve => requestAnimationFrame(() => {
+    const gl = GLctx, [x, y, w, h] = gl.getParameter(gl.VIEWPORT);
+    for (const capability of [0x0DE1, 0x0B71, 0x0BC0, 0x0B60, 0x0B44, 0x0C11]) _glDisable(capability);
+    _glEnable(0x0BE2);  // blending, source alpha over one minus it, as the show draws its points
+    _glBlendFunc(0x0302, 0x0303);
+    _glMatrixMode(0x1701); _glLoadIdentity(); _glMatrixMode(0x1700); _glLoadIdentity();
+    _glClearColor(0, 0, 0, 1); _glClear(0x4000);
+    _glPointSize(40);
+    _glBegin(0); _glColor4f(1, 1, 1, 1); _glVertex3f(0, 0, 0); _glEnd();
+    const red = (dx, dy) => {
+      const pixel = new Uint8Array(4);
+      gl.readPixels(x + Math.floor(w / 2) + dx, y + Math.floor(h / 2) + dy, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, pixel);
+      return pixel[0];
+    };
+    resolve({lit: [red(0, 0), red(17, 0), red(-17, 0), red(0, 17), red(0, -17)],
+             corners: [red(17, 17), red(-17, 17), red(17, -17), red(-17, -17)]});
+  })));
+  check('points are round: lit inside, the background at the corners of their square',
+        seen.lit.every(v => v > 200) && seen.corners.every(v => v < 30), JSON.stringify(seen));
+  await page.close();
+}
+
 // The whole show with its own music and data at 1280 x 720: no GL error; the event timing
 // and the tick, as the page measured them.
 async function wholeSong(browser, base) {
@@ -385,6 +414,7 @@ async function wholeSong(browser, base) {
     if (runs('silent')) (await playCuts(browser, base, true)).page.close();
     if (runs('keys')) await keys(browser, base);
     if (runs('missing')) await missingModule(browser, base);
+    if (runs('points')) await roundPoint(browser, base);
     if (wholeShow) {
       fs.symlinkSync(path.resolve(webDir), path.join(root, 'show'));
       await wholeSong(browser, base);

@@ -1,13 +1,12 @@
 #include "art/sheet.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "art/palette.h"
+#include "imagekit/png_writer.h"
 
 namespace art {
 
@@ -339,47 +338,20 @@ Picture sceneMockups(const std::vector<Artwork>& artworks, const Fonts& fonts)
     return sheet;
 }
 
-// Runs libpng over ready rows; kept apart so that nothing with a destructor lives across setjmp.
-static bool encodePNG(FILE* file, int width, int height, png_bytepp rows)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png) {
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_rows(png, info, rows);
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 bool savePNG(const Picture& picture, const std::string& path)
 {
-    std::vector<png_byte> bytes(static_cast<size_t>(picture.width) * picture.height * 3);
-    std::vector<png_bytep> rows(static_cast<size_t>(picture.height));
+    std::vector<uint8_t> bytes(static_cast<size_t>(picture.width) * picture.height * 3);
     for (int y = 0; y < picture.height; ++y) {
-        png_bytep row = &bytes[static_cast<size_t>(y) * picture.width * 3];
-        rows[static_cast<size_t>(picture.height - 1 - y)] = row;  // PNG rows run top down
+        uint8_t* row = &bytes[static_cast<size_t>(picture.height - 1 - y) * picture.width * 3];  // PNG rows run top down
         for (int x = 0; x < picture.width; ++x) {
             const Rgba c = at(picture, x, y);
-            row[x * 3 + 0] = static_cast<png_byte>(std::lround(std::clamp(c.r, 0.0f, 1.0f) * 255.0f));
-            row[x * 3 + 1] = static_cast<png_byte>(std::lround(std::clamp(c.g, 0.0f, 1.0f) * 255.0f));
-            row[x * 3 + 2] = static_cast<png_byte>(std::lround(std::clamp(c.b, 0.0f, 1.0f) * 255.0f));
+            row[x * 3 + 0] = static_cast<uint8_t>(std::lround(std::clamp(c.r, 0.0f, 1.0f) * 255.0f));
+            row[x * 3 + 1] = static_cast<uint8_t>(std::lround(std::clamp(c.g, 0.0f, 1.0f) * 255.0f));
+            row[x * 3 + 2] = static_cast<uint8_t>(std::lround(std::clamp(c.b, 0.0f, 1.0f) * 255.0f));
         }
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    const bool encoded = encodePNG(file, picture.width, picture.height, rows.data());
-    return std::fclose(file) == 0 && encoded;
+    return imagekit::writePng(path, picture.width, picture.height, bytes.data(), imagekit::PngOrder::Rgb,
+                              imagekit::PngEffort::Small);
 }
 
 }  // namespace art

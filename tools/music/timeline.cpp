@@ -140,15 +140,6 @@ std::string sceneName(int scene)
     return scene >= 0 && scene < 8 ? names[scene] : "?";
 }
 
-std::vector<int> sceneAfter(const std::vector<PlayedEvent>& events)
-{
-    std::vector<int> out(events.size());
-    for (const Step& step : steps(events)) {
-        if (step.event >= 0) out[static_cast<size_t>(step.event)] = step.scene;
-    }
-    return out;
-}
-
 std::vector<SceneSpan> scenes(const std::vector<PlayedEvent>& events, double endSeconds)
 {
     double end = endSeconds;

@@ -53,9 +53,6 @@ std::string sceneName(int scene);
 // up to the end event (or `endSeconds` without one).
 std::vector<SceneSpan> scenes(const std::vector<PlayedEvent>& events, double endSeconds);
 
-// The scene on screen just after each event.
-std::vector<int> sceneAfter(const std::vector<PlayedEvent>& events);
-
 // The timeline as a Markdown table, with the hand-over as a line of its own.
 std::string timelineTable(const std::vector<PlayedEvent>& events);
 

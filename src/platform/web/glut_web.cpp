@@ -27,6 +27,7 @@
 
 #include "app/demo.h"
 #include "app/frame_timer.h"
+#include "platform/pointer_count.h"
 #include "platform/web/web.h"
 
 // The page's side (web_library.js).
@@ -50,8 +51,6 @@ void (*idleHandler)() = nullptr;
 void (*keyboardHandler)(unsigned char, int, int) = nullptr;
 // Whether the show asked for full screen: written by glutFullScreen, read when the page gets ready.
 bool fullScreenAsked = false;
-// Windows-style pointer display count: written by ShowCursor, read when the window takes its pointer.
-int displayCount = 0;
 // The show's window, 0 until created: written by createPointerWindow, read by ShowCursor.
 int pointerWindow = 0;
 // The frame timer start whose tick count is known, and that count: written and read by nextTickCount.
@@ -61,7 +60,7 @@ int64_t knownTickCount = 0;
 // Shows or hides the pointer over the canvas as the display count says.
 void applyPointer()
 {
-    glutSetCursor(displayCount >= 0 ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
+    glutSetCursor(pointerShown() ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
 }
 
 // Whether the show's frame timer reads strictly more than a tick at clock count `count`.
@@ -139,11 +138,11 @@ extern "C" EMSCRIPTEN_KEEPALIVE void k3lResize(int width, int height)
 
 int ShowCursor(bool visible)
 {
-    displayCount += visible ? 1 : -1;
+    const int count = countPointer(visible);
     if (pointerWindow != 0) {
         applyPointer();
     }
-    return displayCount;
+    return count;
 }
 
 int createPointerWindow(const char* title)

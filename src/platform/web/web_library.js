@@ -64,18 +64,35 @@ mergeInto(LibraryManager.library, {
 
   // Points drawn round, as GL_POINT_SMOOTH draws them on the desktop: WebGL draws them
   // square. The GL emulation makes a shader pair for points whose vertex shader sets
-  // gl_PointSize; its fragment shader, made next, gets an edge one pixel soft.
+  // gl_PointSize; its fragment shader, made next, gets an edge one pixel soft. The rewrite
+  // matches the emulation's text: should a match miss (another emscripten), it says so on the
+  // console and throws, at start and at the shader, rather than let the points turn square.
+  k3lRoundPoints__deps: ['$GLImmediate'],
   k3lRoundPoints: function() {
     var gl = GLctx, shaderSource = gl.shaderSource.bind(gl), nextIsPoints = false;
+    var SIZE_UNIFORM = 'uniform float u_pointSize;', SIZE_SET = 'gl_PointSize = u_pointSize;', MAIN = 'void main()';
+    function missed(what) {
+      var message = 'k3lvana: round points: ' + what + ' is not in the GL emulation\'s shader; points would be square';
+      console.error(message);
+      throw new Error(message);
+    }
+    var generator = String(GLImmediate.createRenderer);
+    [SIZE_UNIFORM, SIZE_SET, MAIN].forEach(function(text) {
+      if (generator.indexOf(text) < 0) missed(text);
+    });
     gl.shaderSource = function(shader, source) {
-      if (source.indexOf('gl_PointSize = u_pointSize;') >= 0) {
+      if (source.indexOf('gl_PointSize') >= 0) {
+        if (source.indexOf(SIZE_UNIFORM) < 0) missed(SIZE_UNIFORM);
+        if (source.indexOf(SIZE_SET) < 0) missed(SIZE_SET);
         nextIsPoints = true;
-        source = source.replace('uniform float u_pointSize;', 'uniform float u_pointSize;\nvarying float v_pointSize;')
-                       .replace('gl_PointSize = u_pointSize;', 'gl_PointSize = u_pointSize;\n  v_pointSize = u_pointSize;');
+        source = source.replace(SIZE_UNIFORM, SIZE_UNIFORM + '\nvarying float v_pointSize;')
+                       .replace(SIZE_SET, SIZE_SET + '\n  v_pointSize = u_pointSize;');
       } else if (nextIsPoints && gl.getShaderParameter(shader, gl.SHADER_TYPE) == gl.FRAGMENT_SHADER) {
         nextIsPoints = false;
-        source = source.replace('void main()', 'varying float v_pointSize;\nvoid main()');
         var end = source.lastIndexOf('}');
+        if (source.indexOf(MAIN) < 0 || end < source.indexOf(MAIN)) missed(MAIN);
+        source = source.replace(MAIN, 'varying float v_pointSize;\n' + MAIN);
+        end = source.lastIndexOf('}');
         source = source.slice(0, end) +
                  '  gl_FragColor.a *= clamp(0.5 + v_pointSize * (0.5 - length(gl_PointCoord - vec2(0.5))), 0.0, 1.0);\n' +
                  source.slice(end);
