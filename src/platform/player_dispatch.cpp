@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <ctime>
 #include <mutex>
 
 #include "platform/player_front.h"
@@ -14,7 +13,6 @@
 
 namespace {
 
-constexpr int64_t NS_PER_SECOND = 1000000000;  // nanoseconds in a second
 constexpr int64_t HELD_LOOK_NS = 50000000;      // nanoseconds between looks at an event waiting for its output
 
 // Held by the dispatcher while it calls a handler; taken by waitForHandlers on the main thread.
@@ -62,7 +60,7 @@ void* runDispatcher(void* startedEpoch)
         }
         if (event->generation == playbackGeneration()) {
             const int64_t due = heardNsOfFrame(event->frame);
-            const int64_t now = monotonicNs();
+            const int64_t now = k3l::monotonicNanoseconds();
             if (due < 0 || now < due) {
                 // A new batch, a change of the output's timeline or a stop wakes it early: look again.
                 waitSemaphoreUntil(&wake, due < 0 ? now + HELD_LOOK_NS : due);
@@ -79,13 +77,6 @@ void* runDispatcher(void* startedEpoch)
 }
 
 }  // namespace
-
-int64_t monotonicNs()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * NS_PER_SECOND + now.tv_nsec;
-}
 
 bool startDispatcher()
 {

@@ -7,8 +7,7 @@
 // of an older one are dropped unseen.
 #include <cstdint>
 
-// Nanoseconds on the monotonic clock (the clock of every due time).
-int64_t monotonicNs();
+#include "shared/monotonic_clock.h"  // the clock of every due time
 
 // Puts the calling thread under real-time scheduling, at the lowest real-time
 // priority, where the system allows it (else it stays as it is): the player's

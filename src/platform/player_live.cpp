@@ -249,7 +249,7 @@ void takeSongBack(int64_t firstHeardNs, int64_t now)
 int onDeviceBuffer(const void*, void* outputBuffer, unsigned long frames, const PaStreamCallbackTimeInfo* time,
                    PaStreamCallbackFlags flags, void*)
 {
-    const int64_t now = monotonicNs();
+    const int64_t now = k3l::monotonicNanoseconds();
     lastCallbackNs.store(now);
     const double reported = time->outputBufferDacTime - time->currentTime;
     const bool underrun = (flags & paOutputUnderflow) != 0 || reported <= 0.0;
@@ -317,7 +317,7 @@ bool openStream(PaDeviceIndex device)
         std::lock_guard<std::mutex> hold(playerRenderLock);
         deviceAbandoned = false;
     }
-    lastCallbackNs.store(monotonicNs());
+    lastCallbackNs.store(k3l::monotonicNanoseconds());
     Pa_SetStreamFinishedCallback(stream, onDeviceFinished);
     const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
     if (api != nullptr) {
@@ -378,7 +378,7 @@ void loseDevice(int64_t now)
         }
     }
     if (first) {
-        takenOverAtNs.store(monotonicNs());
+        takenOverAtNs.store(k3l::monotonicNanoseconds());
     }
     lossCount.fetch_add(1);
     deviceLost.store(true);
@@ -413,10 +413,10 @@ void* runOutput(void*)
 {
     useRealTimeScheduling();
     Consumer named = Consumer::none;
-    int64_t plannedWake = monotonicNs();
+    int64_t plannedWake = k3l::monotonicNanoseconds();
     int64_t watchedSince = plannedWake;  // the device's silence counts from here at the earliest
     while (!outputQuit.load()) {
-        const int64_t now = monotonicNs();
+        const int64_t now = k3l::monotonicNanoseconds();
         if (now - plannedWake > STOOD_STILL_NS) {
             // The process stood still (stopped and continued): the device is given its time to play again.
             watchedSince = now;
@@ -430,7 +430,7 @@ void* runOutput(void*)
         {
             std::lock_guard<std::mutex> hold(playerRenderLock);
             if (consumer.load() == Consumer::silent) {
-                consumeSilently(monotonicNs());
+                consumeSilently(k3l::monotonicNanoseconds());
             }
         }
         if (consumer.load() != named) {
@@ -438,7 +438,7 @@ void* runOutput(void*)
             named = consumer.load();
             pthread_setname_np(pthread_self(), named == Consumer::silent ? "k3l-silent" : "k3l-watch");
         }
-        plannedWake = monotonicNs() + WATCH_NS;
+        plannedWake = k3l::monotonicNanoseconds() + WATCH_NS;
         waitSemaphoreUntil(&outputWake, plannedWake);
     }
     return nullptr;
@@ -451,21 +451,21 @@ void* runDevice(void*)
 {
     pthread_setname_np(pthread_self(), "k3l-device");
     int64_t every = deviceStream.load() == nullptr ? LOOK_NS : RETRY_NS;
-    int64_t nextTry = monotonicNs() + every;
+    int64_t nextTry = k3l::monotonicNanoseconds() + every;
     while (!outputQuit.load()) {
         if (deviceLost.load()) {
             closeDevice();
             deviceLost.store(false);
             every = RETRY_NS;
-            nextTry = monotonicNs() + every;
+            nextTry = k3l::monotonicNanoseconds() + every;
         }
-        if (deviceStream.load() == nullptr && monotonicNs() >= nextTry) {
+        if (deviceStream.load() == nullptr && k3l::monotonicNanoseconds() >= nextTry) {
             if (openDevice()) {
                 reopenCount.fetch_add(1);
             }
-            nextTry = monotonicNs() + every;
+            nextTry = k3l::monotonicNanoseconds() + every;
         }
-        waitSemaphoreUntil(&deviceWake, deviceStream.load() == nullptr ? nextTry : monotonicNs() + RETRY_NS);
+        waitSemaphoreUntil(&deviceWake, deviceStream.load() == nullptr ? nextTry : k3l::monotonicNanoseconds() + RETRY_NS);
     }
     return nullptr;
 }
@@ -475,7 +475,7 @@ void* runDevice(void*)
 int64_t heardNsOfFrame(int64_t frame)
 {
     const int64_t consumed = lastConsumedNs.load();
-    if (consumed == 0 || monotonicNs() - consumed > HOLD_NS) {
+    if (consumed == 0 || k3l::monotonicNanoseconds() - consumed > HOLD_NS) {
         return -1;
     }
     return timelineOrigin.load() + framesToNs(frame);

@@ -63,7 +63,7 @@ void useRealTimeScheduling()
 void waitSemaphoreUntil(sem_t* semaphore, int64_t dueNs)
 {
     // No sem_clockwait here: the wait is timed on the wall clock, for what is left until dueNs.
-    const int64_t left = dueNs - monotonicNs();
+    const int64_t left = dueNs - k3l::monotonicNanoseconds();
     if (left <= 0) {
         return;
     }

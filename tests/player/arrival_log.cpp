@@ -1,8 +1,9 @@
 #include "arrival_log.h"
 
+#include "shared/monotonic_clock.h"
+
 #include <pthread.h>
 
-#include <ctime>
 #include <mutex>
 
 namespace {
@@ -16,9 +17,7 @@ pthread_t caller = pthread_self();
 
 int64_t nowNs()
 {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return k3l::monotonicNanoseconds();
 }
 
 void noteArrival(FMUSIC_MODULE* module, unsigned char parameter)
