@@ -50,7 +50,6 @@ constexpr int64_t HOLD_NS = DEVICE_LOSS_NS + 3 * WATCH_NS;  // nanoseconds witho
 constexpr int64_t RETRY_NS = 1000000000;             // nanoseconds between two tries of the default device after a loss
 constexpr int64_t LOOK_NS = 5000000000;              // nanoseconds between two looks for a device when none was there at the start
                                                      // (a try costs about 30 ms of processor time)
-constexpr int64_t NS_PER_SECOND = 1000000000;        // nanoseconds in a second
 
 // Who consumes the playing song.
 enum class Consumer { none, device, silent };
@@ -82,7 +81,8 @@ std::atomic<int64_t> lastConsumedNs{0};
 // The device stream, or null: written by openOutput, by the device thread, and by closeOutput
 // once that thread has ended; read by the output thread.
 std::atomic<PaStream*> deviceStream{nullptr};
-// Set by the output thread when it gave the open device up; the device thread closes it and clears it.
+// Set by the output thread (under playerRenderLock) when it gave the open device up, so that its
+// callback plays no more of the song; the device thread closes it and clears it.
 std::atomic<bool> deviceLost{false};
 // The stream's latency as opened, in seconds: written before the stream starts, read by its callback and tools.
 std::atomic<double> deviceLatency{0.0};
@@ -92,8 +92,6 @@ std::atomic<int64_t> lastCallbackNs{0};
 std::atomic<bool> deviceRan{false};
 // Set by PortAudio when the stream ends by itself (its host failed): read by the output thread.
 std::atomic<bool> deviceFinished{false};
-// Whether the open stream was given up for lost: under playerRenderLock, read by its callback.
-bool deviceAbandoned = false;
 // The device callback's own bookkeeping, reset before each stream starts.
 struct DevicePace {
     int64_t framesWritten = 0;  // frames handed to the device since the stream started
@@ -132,14 +130,14 @@ std::atomic<int64_t> takenBackAtNs{0};
 int64_t framesToNs(int64_t frames)
 {
     const int64_t rate = mixRate.load();
-    return frames / rate * NS_PER_SECOND + frames % rate * NS_PER_SECOND / rate;
+    return frames / rate * k3l::NANOSECONDS_PER_SECOND + frames % rate * k3l::NANOSECONDS_PER_SECOND / rate;
 }
 
 // Whole frames played at the mixing rate in `ns` nanoseconds.
 int64_t nsToFrames(int64_t ns)
 {
     const int64_t rate = mixRate.load();
-    return ns / NS_PER_SECOND * rate + ns % NS_PER_SECOND * rate / NS_PER_SECOND;
+    return ns / k3l::NANOSECONDS_PER_SECOND * rate + ns % k3l::NANOSECONDS_PER_SECOND * rate / k3l::NANOSECONDS_PER_SECOND;
 }
 
 // Renders the playing song toward `ahead.target` frames beyond what was consumed, at least
@@ -225,20 +223,26 @@ void noteDevicePace(int64_t now, bool underrun, int64_t firstHeardNs, unsigned l
     pace.framesWritten += static_cast<int64_t>(frames);
 }
 
+// Consumes, unheard, every frame of the song the heard timeline reaches before `untilNs`.
+// Caller holds playerRenderLock; a song plays and is timed.
+void passOverUntil(int64_t untilNs, int64_t now)
+{
+    const int64_t origin = timelineOrigin.load();
+    const int64_t most = ahead.capacity - ahead.target;  // frames one take may hold
+    for (int64_t due = nsToFrames(untilNs - origin) - ahead.read; due > 0;
+         due = nsToFrames(untilNs - origin) - ahead.read) {
+        consumeSong(nullptr, std::min(due, most), origin + framesToNs(ahead.read), now);
+    }
+}
+
 // A device opened while the silent output plays takes the song over: the frames the silent
 // timeline reaches before this buffer is heard are passed over, so the timeline goes on unmoved.
 // Caller holds playerRenderLock.
 void takeSongBack(int64_t firstHeardNs, int64_t now)
 {
     takenBackAtNs.store(now);
-    if (playingSong == nullptr || !ahead.timed) {
-        return;
-    }
-    const int64_t origin = timelineOrigin.load();
-    const int64_t most = ahead.capacity - ahead.target;  // frames one take may hold
-    for (int64_t skip = nsToFrames(firstHeardNs - origin) - ahead.read; skip > 0;
-         skip = nsToFrames(firstHeardNs - origin) - ahead.read) {
-        consumeSong(nullptr, std::min(skip, most), origin + framesToNs(ahead.read), now);
+    if (playingSong != nullptr && ahead.timed) {
+        passOverUntil(firstHeardNs, now);
     }
 }
 
@@ -254,7 +258,7 @@ int onDeviceBuffer(const void*, void* outputBuffer, unsigned long frames, const 
     const double reported = time->outputBufferDacTime - time->currentTime;
     const bool underrun = (flags & paOutputUnderflow) != 0 || reported <= 0.0;
     const double latency = reported > 0.0 && reported < MAX_REPORTED_LATENCY ? reported : deviceLatency.load();
-    const int64_t firstHeardNs = now + static_cast<int64_t>(latency * NS_PER_SECOND);
+    const int64_t firstHeardNs = now + static_cast<int64_t>(latency * k3l::NANOSECONDS_PER_SECOND);
     noteDevicePace(now, underrun, firstHeardNs, frames);
     if (devicePace.running && !deviceRan.load(std::memory_order_relaxed) && now - devicePace.runningSince >= SETTLED_RUN_NS) {
         deviceRan.store(true);
@@ -263,7 +267,7 @@ int onDeviceBuffer(const void*, void* outputBuffer, unsigned long frames, const 
     float* out = static_cast<float*>(outputBuffer);
     bool rendered = false;
     if (playerRenderLock.try_lock()) {
-        if (!deviceAbandoned && consumer.load() != Consumer::none) {
+        if (!deviceLost.load() && consumer.load() != Consumer::none) {
             if (devicePace.running) {
                 if (consumer.load() == Consumer::silent) {
                     takeSongBack(firstHeardNs, now);
@@ -313,10 +317,6 @@ bool openStream(PaDeviceIndex device)
     devicePace = DevicePace{};
     deviceRan.store(false);
     deviceFinished.store(false);
-    {
-        std::lock_guard<std::mutex> hold(playerRenderLock);
-        deviceAbandoned = false;
-    }
     lastCallbackNs.store(k3l::monotonicNanoseconds());
     Pa_SetStreamFinishedCallback(stream, onDeviceFinished);
     const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
@@ -371,7 +371,7 @@ void loseDevice(int64_t now)
     }
     {
         std::lock_guard<std::mutex> hold(playerRenderLock);
-        deviceAbandoned = true;
+        deviceLost.store(true);
         consumer.store(Consumer::silent);
         if (playingSong != nullptr && !ahead.timed) {
             consumeSong(nullptr, 0, now, now);  // the song had not started on the device: it starts now, where it stands
@@ -381,7 +381,6 @@ void loseDevice(int64_t now)
         takenOverAtNs.store(k3l::monotonicNanoseconds());
     }
     lossCount.fetch_add(1);
-    deviceLost.store(true);
     sem_post(&deviceWake);
 }
 
@@ -395,16 +394,7 @@ void consumeSilently(int64_t now)
     if (!ahead.timed) {
         consumeSong(nullptr, 0, now, now);
     }
-    const int64_t behind = now - (timelineOrigin.load() + framesToNs(ahead.read));
-    if (behind > STOOD_STILL_NS) {
-        // The process stood still (stopped and continued): the song waits for the time lost.
-        timelineOrigin.store(timelineOrigin.load() + behind - WATCH_NS);
-    }
-    const int64_t origin = timelineOrigin.load();
-    const int64_t most = ahead.capacity - ahead.target;  // frames one take may hold
-    for (int64_t due = nsToFrames(now - origin) - ahead.read; due > 0; due = nsToFrames(now - origin) - ahead.read) {
-        consumeSong(nullptr, std::min(due, most), origin + framesToNs(ahead.read), now);
-    }
+    passOverUntil(now, now);
 }
 
 // The output thread: consumes the song while the silent output plays it, and watches the device
@@ -417,9 +407,16 @@ void* runOutput(void*)
     int64_t watchedSince = plannedWake;  // the device's silence counts from here at the earliest
     while (!outputQuit.load()) {
         const int64_t now = k3l::monotonicNanoseconds();
-        if (now - plannedWake > STOOD_STILL_NS) {
-            // The process stood still (stopped and continued): the device is given its time to play again.
+        const int64_t late = now - plannedWake;
+        if (late > STOOD_STILL_NS) {
+            // The process stood still (stopped and continued): a device is given its time to play
+            // again, and a song on the silent output waits for the time lost (a device sets the
+            // song's timeline itself as it plays again).
             watchedSince = now;
+            std::lock_guard<std::mutex> hold(playerRenderLock);
+            if (consumer.load() == Consumer::silent && ahead.timed) {
+                timelineOrigin.store(timelineOrigin.load() + late);
+            }
         }
         if (deviceStream.load() != nullptr && !deviceLost.load()) {
             const int64_t silence = now - std::max(lastCallbackNs.load(), watchedSince);
@@ -513,6 +510,12 @@ void openOutput(int rate)
     ahead.read = ahead.write = 0;
     prepareAudioSystem();
     startDispatcher();
+    deviceLost.store(false);
+    lossCount.store(0);
+    lostAtNs.store(0);
+    takenOverAtNs.store(0);
+    reopenCount.store(0);
+    takenBackAtNs.store(0);
     const bool device = openDevice();
     {
         std::lock_guard<std::mutex> hold(playerRenderLock);
@@ -524,7 +527,6 @@ void openOutput(int rate)
         outputWakeReady = true;
     }
     outputQuit.store(false);
-    deviceLost.store(false);
     outputStarted = pthread_create(&outputThread, nullptr, runOutput, nullptr) == 0;
     deviceThreadStarted = pthread_create(&deviceThread, nullptr, runDevice, nullptr) == 0;
 }
