@@ -19,7 +19,7 @@ show_packages=(
 # fault tests (setpriv runs the show as another user), fuzzing (clang's libFuzzer and sanitizer
 # runtimes, llvm-symbolizer for readable reports, llvm-cov for coverage).
 test_packages=(
-    libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps pulseaudio pulseaudio-utils sox
+    libgtest-dev libbenchmark-dev xvfb xauth xdotool openbox x11-apps pulseaudio pulseaudio-utils sox
     util-linux clang libclang-rt-14-dev llvm
 )
 

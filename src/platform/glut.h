@@ -18,6 +18,14 @@ void startGlut(int* argc, char** argv);
 int ShowCursor(bool visible);
 #endif
 
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+// Makes the window cover the screen, as glutFullScreen does where a window manager answers, and
+// where none does (fullscreen_x11.cpp).
+void fullScreenWindow();
+
+#define glutFullScreen fullScreenWindow
+#endif
+
 // Creates the GLUT window and gives it the pointer state set so far.
 int createPointerWindow(const char* title);
 

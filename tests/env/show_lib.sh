@@ -53,6 +53,12 @@ size_of() {
     xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
 }
 
+# Width x height +x +y of a window, where it stands on the screen.
+geometry_of() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
+        /Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h "+" x "+" y}'
+}
+
 # Presses keys in the window, as a person at the keyboard would (XTEST events).
 press() {
     local id=$1
@@ -132,17 +138,21 @@ check_missing_module() {
     expect_console expect_not_loaded
 }
 
-# The show started with a long song: full screen once loaded, the pointer hidden; keys other than
-# Escape do nothing, Escape ends it with status 0.
+# The show started with a long song that cuts to scene 1 at once, on solid_scenes' images: full
+# screen once loaded, covering the screen exactly (scene 1's red reaches the screen's left and right
+# edges, its black bands the top and the bottom), the pointer
+# hidden; keys other than Escape do nothing, Escape ends it with status 0.
 check_fullscreen_keys() {
-    local id screen="${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}"
+    local id screen="${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}+0+0"
     id=$(window) || fail "no window"
     wait_console "Loaded."
     for _ in $(seq 1 100); do
-        [ "$(size_of "$id")" = "$screen" ] && break
+        [ "$(geometry_of "$id")" = "$screen" ] && [ "$("$x11_probe" edges "$id")" = RRKK ] && break
         sleep 0.05
     done
-    [ "$(size_of "$id")" = "$screen" ] || fail "window is $(size_of "$id"), not full screen $screen"
+    [ "$(geometry_of "$id")" = "$screen" ] || fail "window is $(geometry_of "$id"), not full screen $screen"
+    [ "$("$x11_probe" edges "$id")" = RRKK ] ||
+        fail "the screen's left, right, top and bottom edges show $("$x11_probe" edges "$id"), not RRKK"
     [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
     press "$id" a q space Return x F1 Left
     sleep 1

@@ -11,6 +11,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -279,6 +280,24 @@ TEST_P(Frames, MatchTheReference)
         writePng(std::string(shot.name) + "-difference.png", difference);
         ADD_FAILURE() << shot.name << ": " << differing << " pixels differ by more than " << CHANNEL_TOLERANCE
                       << "; the frame drawn and a map of the differences are in the working directory";
+    }
+}
+
+// Scene 6 hands the show to scene 7 at the frame that finds the fade at its last step (250, steps
+// of 5 from 0), not a step before: at 245 it stays under its veil.
+TEST(Scene6, HandsOverAtTheFadesLastStep)
+{
+    const Shot& shot = *std::find_if(std::begin(SHOTS), std::end(SHOTS),
+                                     [](const Shot& s) { return std::string(s.name) == "scene6-handover"; });
+    enterShot(shot);
+    for (const uint8_t level : {245, 250}) {
+        restartFrame(shot, 0);
+        show.fadeLevel = level;
+        onDisplay();
+        const bool handed = level == 250;
+        EXPECT_EQ(show.scene.load(), handed ? 7 : 6) << "fade level " << int(level);
+        EXPECT_EQ(show.fadeLevel, handed ? 0 : 245) << "fade level " << int(level);
+        EXPECT_EQ(show.fadeActive.load(), handed ? 0 : 1) << "fade level " << int(level);
     }
 }
 

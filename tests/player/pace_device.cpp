@@ -3,9 +3,11 @@
 // pairs, one pair every two buffers' time on average, each pair late by a random 0-5 ms, and
 // reports a fixed latency: when each buffer is heard, as the player reckons it, jumps by up to
 // a buffer's length from one buffer to the next. Told so (pace_device.h), it asks for one
-// buffer at a time on time instead, stops calling back, ends its stream as a host that failed
+// buffer at a time on time instead (from the start, or after a while of pairs), stops calling back, ends its stream as a host that failed
 // does, or refuses to open, as a device that went away.
 #include "pace_device.h"
+
+#include "shared/monotonic_clock.h"
 
 #include <portaudio.h>
 
@@ -29,6 +31,9 @@ double sampleRate = 0.0;
 std::atomic<bool> playing{false};
 // What the test asked of the device: written by the test, read by the device thread and the calls.
 std::atomic<bool> steady{false};
+std::atomic<int> settlesAfterMs{-1};
+// When the stream first asked for a buffer steadily: written by the device thread, read by the test.
+std::atomic<int64_t> firstSteadyCall{-1};
 std::atomic<DeviceFailure> failure{DeviceFailure::none};
 std::atomic<bool> unplugged{false};
 // The stream's finished callback: set by Pa_SetStreamFinishedCallback, called by the device thread.
@@ -40,30 +45,39 @@ const PaDeviceInfo deviceInfo = {2, "jittery stand-in", 0, 0, 2, 0.0, REPORTED_L
 const PaHostApiInfo hostInfo = {1, paMME, "stand-in", 1, 0, 0};
 const PaStreamInfo streamInfo = {1, 0.0, REPORTED_LATENCY, 44100.0};
 
-// The device thread: calls the stream back in pairs of buffers.
+// The device thread: calls the stream back in pairs of buffers, or one at a time once steady.
 void play()
 {
     using Clock = std::chrono::steady_clock;
     static float buffer[MAX_FRAMES * 2];
     std::mt19937 random(7);
     const auto start = Clock::now();
-    const int perCall = steady.load() ? 1 : 2;
-    const auto period = std::chrono::duration<double>(perCall * bufferFrames / sampleRate);
-    for (int n = 0; playing.load(); ++n) {
-        std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(period * n) +
-                                      std::chrono::microseconds(perCall == 1 ? 0 : random() % JITTER_US));
+    const auto bufferTime = std::chrono::duration<double>(bufferFrames / sampleRate);
+    const int settlesMs = settlesAfterMs.load();
+    bool steadyNow = steady.load() || settlesMs == 0;
+    firstSteadyCall.store(-1);
+    for (std::chrono::duration<double> due{0.0}; playing.load();) {
+        std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(due) +
+                                      std::chrono::microseconds(steadyNow ? 0 : random() % JITTER_US));
         if (failure.load() == DeviceFailure::silent) {
+            due += bufferTime;
             continue;  // plays no more, and says nothing
         }
         if (failure.load() == DeviceFailure::ended) {
             finishedCallback(nullptr);
             return;
         }
+        const int perCall = steadyNow ? 1 : 2;
         for (int i = 0; i < perCall; ++i) {
+            if (steadyNow && firstSteadyCall.load() < 0) {
+                firstSteadyCall.store(k3l::monotonicNanoseconds());
+            }
             const double now = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
             const PaStreamCallbackTimeInfo time = {0.0, now, now + REPORTED_LATENCY};
             streamCallback(nullptr, buffer, bufferFrames, &time, 0, nullptr);
         }
+        due += perCall * bufferTime;
+        steadyNow = steadyNow || (settlesMs > 0 && due >= std::chrono::milliseconds(settlesMs));
     }
 }
 
@@ -120,6 +134,16 @@ PaError Pa_SetStreamFinishedCallback(PaStream*, PaStreamFinishedCallback* callba
 void setDeviceSteady(bool steadyPace)
 {
     steady.store(steadyPace);
+}
+
+void setDeviceSettlesAfter(int ms)
+{
+    settlesAfterMs.store(ms);
+}
+
+int64_t firstSteadyCallNs()
+{
+    return firstSteadyCall.load();
 }
 
 void failDevice(DeviceFailure how)

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 // What a test asks of the PortAudio stand-in (pace_device.cpp).
 
 // How the stand-in's stream fails.
@@ -10,6 +12,14 @@ enum class DeviceFailure {
 
 // Whether the next stream asks for one buffer at a time, on time (else in jittery pairs).
 void setDeviceSteady(bool steady);
+
+// Makes the next stream jittery for its first `ms` milliseconds and steady after them (-1: as
+// setDeviceSteady says).
+void setDeviceSettlesAfter(int ms);
+
+// When the stream last started asking for buffers steadily (the monotonic clock's nanoseconds), -1
+// if it has not.
+int64_t firstSteadyCallNs();
 
 // Makes the open stream fail; the next stream opened plays again.
 void failDevice(DeviceFailure how);

@@ -21,9 +21,14 @@ constexpr double ROW_MS = 120.0;      // speed 6, tempo 125
 constexpr double SPACING_MS = 100.0;  // how far the arrivals' spacing may stray: the device's jumps, and a busy machine
 constexpr double WAITED_MS = 1000.0;  // the song waits at least this long for the device to settle
 constexpr int64_t WAIT_NS = 12000000000;  // how long to wait for every event
+constexpr int JITTERY_MS = 600;           // milliseconds the settling stand-in asks for jittery pairs
+constexpr double AGREEING_MS = 40.0;      // how long the player waits for agreeing buffers (its STEADY_NS)
+constexpr double HEARD_AFTER_MS = 93.0;   // the latency the stand-in reports
 }  // namespace
 
-TEST(UnsettledDevice, StartsTheSongAfterAWaitAndKeepsTheRowsApart)
+// Plays a song of four events (at EVENT_ROWS) on the stand-in as it is set, until they have all
+// arrived or WAIT_NS has passed; the time it was started goes to `start`.
+std::vector<Arrival> playFourEvents(int64_t& start)
 {
     ScratchDir dir;
     itw::Module song = blankModule(1, 32, 2, 6, 125);
@@ -31,23 +36,28 @@ TEST(UnsettledDevice, StartsTheSongAfterAWaitAndKeepsTheRowsApart)
         song.patterns[0].at(EVENT_ROWS[i], 1) = zCell(static_cast<uint8_t>(i + 1));
     }
     const std::string path = dir.path + "/pace.it";
-    ASSERT_TRUE(itw::saveIT(song, path));
+    EXPECT_TRUE(itw::saveIT(song, path));
 
     FSOUND_Init(TEST_RATE, 32, 0);
-    ASSERT_EQ(playerOutput(), PLAYER_OUTPUT_DEVICE);
+    EXPECT_EQ(playerOutput(), PLAYER_OUTPUT_DEVICE);
     FMUSIC_MODULE* module = FMUSIC_LoadSong(path.c_str());
-    ASSERT_NE(module, nullptr);
+    EXPECT_NE(module, nullptr);
     FMUSIC_SetZxxCallback(module, noteArrival);
     clearArrivals();
-    const int64_t start = nowNs();
+    start = nowNs();
     FMUSIC_PlaySong(module);
     while (arrivals().size() < 4 && nowNs() - start < WAIT_NS) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     FMUSIC_FreeSong(module);
     FSOUND_Close();
+    return arrivals();
+}
 
-    const std::vector<Arrival> got = arrivals();
+TEST(UnsettledDevice, StartsTheSongAfterAWaitAndKeepsTheRowsApart)
+{
+    int64_t start = 0;
+    const std::vector<Arrival> got = playFourEvents(start);
     ASSERT_EQ(got.size(), 4u) << "the song never started";
     EXPECT_GE((got[0].ns - start) / 1e6, WAITED_MS) << "the song did not wait for the device to settle";
     for (size_t i = 0; i < got.size(); ++i) {
@@ -55,6 +65,21 @@ TEST(UnsettledDevice, StartsTheSongAfterAWaitAndKeepsTheRowsApart)
         const double spacing = (got[i].ns - got[0].ns) / 1e6;
         EXPECT_NEAR(spacing, (EVENT_ROWS[i] - EVENT_ROWS[0]) * ROW_MS, SPACING_MS) << "event " << i;
     }
+}
+
+// A device jittery for a while and then steady: the song starts only once its buffers have agreed
+// for the player's span, so its first row is heard no sooner than that span and the latency after
+// the first steady buffer.
+TEST(UnsettledDevice, StartsTheSongOnlyOnceTheBuffersHaveAgreedForAWhile)
+{
+    setDeviceSettlesAfter(JITTERY_MS);
+    int64_t start = 0;
+    const std::vector<Arrival> got = playFourEvents(start);
+    setDeviceSettlesAfter(-1);
+    ASSERT_EQ(got.size(), 4u) << "the song never started";
+    ASSERT_GE(firstSteadyCallNs(), 0) << "the stand-in never turned steady";
+    EXPECT_GE((got[0].ns - firstSteadyCallNs()) / 1e6, AGREEING_MS + HEARD_AFTER_MS)
+        << "the song started before the buffers had agreed for a while";
 }
 
 // A device that goes away while the song plays: the song goes on on the silent output, its

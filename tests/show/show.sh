@@ -6,7 +6,9 @@
 #   plays            the console byte for byte, every Zxx event in order and on time, ticks 55 ms
 #                    apart or more, no allocation by the show once it runs, status 0 at the quit event
 #   missing-module   the failure text, the 640 x 480 window, the pointer hidden, Escape ends it with 0
-#   fullscreen-keys  full screen once loaded, the pointer hidden, other keys do nothing, Escape: 0
+#   fullscreen-keys  full screen once loaded, covering the screen exactly (no window manager runs), the
+#                    pointer hidden, other keys do nothing, Escape: 0
+#   fullscreen-wm    the same under a window manager (openbox)
 #   no-display       DISPLAY unset: freeglut's one line, status 1, no console text
 #   no-audio         no sound server, no ALSA configuration, a null default device: the silent show on time
 #   broken-data      an image missing, one empty, a directory and the module in place of two: 13 textures
@@ -129,8 +131,21 @@ missing-module)
     start "$show"
     check_missing_module
     ;;
-fullscreen-keys)
-    prepare 2020 2000:1B
+fullscreen-keys|fullscreen-wm)
+    if [ "$case_name" = fullscreen-wm ]; then
+        openbox --sm-disable >"$work/openbox" 2>&1 &
+        wm=$!
+        # openbox leaves its check window's id on the root when it ends, and freeglut fails on such a
+        # stale id (BadWindow) before the show starts: the shared X server gets its root back as it was.
+        trap 'kill $wm 2>/dev/null; wait $wm; xprop -root -remove _NET_SUPPORTING_WM_CHECK; finish' EXIT
+        for _ in $(seq 1 100); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+            sleep 0.05
+        done
+        xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
+    fi
+    prepare 2020 0:01 2000:1B
+    solid_scenes
     start "$show"
     check_fullscreen_keys
     ;;

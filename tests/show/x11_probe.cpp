@@ -6,6 +6,8 @@
 //   x11_probe watch WINDOW     until the window is gone, prints a line each time its dominant colour
 //                              changes: milliseconds since the start and K (dark), R (red), B (blue)
 //                              or O (other)
+//   x11_probe edges WINDOW     prints the colours of the pixels in the middle of the screen's left,
+//                              right, top and bottom edges, in those letters
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
@@ -22,6 +24,15 @@ constexpr int STEP = 8;           // pixels between two samples, both ways
 constexpr double DARK = 40.0;     // mean level (of 255) below which the picture counts as dark
 constexpr double DOMINANT = 1.5;  // how many times the other channels a dominant one is
 constexpr int PERIOD_MS = 20;     // milliseconds between two looks
+
+// The letter of a mean colour: K (dark), R (red), B (blue) or O (other).
+char letterOf(double r, double g, double b)
+{
+    if (r < DARK && g < DARK && b < DARK) {
+        return 'K';
+    }
+    return r > DOMINANT * g && r > DOMINANT * b ? 'R' : b > DOMINANT * r && b > DOMINANT * g ? 'B' : 'O';
+}
 
 // The dominant colour of the window's picture, one letter; '-' once the window is gone.
 char dominantColour(Display* display, Window window)
@@ -56,11 +67,24 @@ char dominantColour(Display* display, Window window)
         }
     }
     XDestroyImage(image);
-    const double r = sum[0] / count, g = sum[1] / count, b = sum[2] / count;
-    if (r < DARK && g < DARK && b < DARK) {
-        return 'K';
+    return letterOf(sum[0] / count, sum[1] / count, sum[2] / count);
+}
+
+// Prints the colours the screen shows in the middle of its four edges, whatever window is there.
+void edges(Display* display, Window window)
+{
+    XWindowAttributes root;
+    XGetWindowAttributes(display, window, &root);
+    XGetWindowAttributes(display, root.root, &root);
+    const int xs[] = {0, root.width - 1, root.width / 2, root.width / 2};
+    const int ys[] = {root.height / 2, root.height / 2, 0, root.height - 1};
+    for (int edge = 0; edge < 4; ++edge) {
+        XImage* image = XGetImage(display, root.root, xs[edge], ys[edge], 1, 1, AllPlanes, ZPixmap);
+        const unsigned long pixel = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        std::putchar(letterOf((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF));
     }
-    return r > DOMINANT * g && r > DOMINANT * b ? 'R' : b > DOMINANT * r && b > DOMINANT * g ? 'B' : 'O';
+    std::putchar('\n');
 }
 
 // Prints the window's colour changes until it is gone.
@@ -85,7 +109,7 @@ int main(int argc, char** argv)
 {
     Display* display = argc == 3 ? XOpenDisplay(nullptr) : nullptr;
     if (display == nullptr) {
-        std::fprintf(stderr, "usage: x11_probe pointer|close|watch WINDOW, with an X display\n");
+        std::fprintf(stderr, "usage: x11_probe pointer|close|watch|edges WINDOW, with an X display\n");
         return 2;
     }
     const Window window = static_cast<Window>(std::strtoul(argv[2], nullptr, 0));
@@ -104,6 +128,11 @@ int main(int argc, char** argv)
         const Status sent = XSendEvent(display, window, False, NoEventMask, &event);
         XCloseDisplay(display);
         return sent ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "edges") == 0) {
+        edges(display, window);
+        XCloseDisplay(display);
+        return 0;
     }
     if (std::strcmp(argv[1], "watch") == 0) {
         watch(display, window);

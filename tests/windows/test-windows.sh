@@ -73,7 +73,7 @@ case_console_quit() {
 
 # Without the module, and with a long song: show_lib.sh's checks, as on Linux.
 case_missing_module() { prepare && start && check_missing_module; }
-case_fullscreen_keys() { prepare 2020 2000:1B && start && check_fullscreen_keys; }
+case_fullscreen_keys() { prepare 2020 0:01 2000:1B && solid_scenes && start && check_fullscreen_keys; }
 
 # Scene cuts on screen at their rows' times, with no audio device at all (Wine's sound drivers
 # disabled: the silent output keeps the song's time): solid-colour images (scene 1's backdrop red,
