@@ -205,16 +205,21 @@ void glutMainLoop()
         failCapture("the show set up no window, display or idle handler");
     }
     const CaptureOptions& options = captureOptions();
+    beginCaptureOutput();
     const int64_t origin = virtualCount();
     int64_t end = options.seconds > 0.0
                       ? origin + static_cast<int64_t>(options.seconds * static_cast<double>(VIRTUAL_COUNTS_PER_SECOND) + 0.5)
                       : INT64_MAX;
-    int64_t frameIndex = 0;
-    int64_t frameAt = origin;
+    const int64_t to = captureToCount();
+    if (to >= 0) {
+        end = std::min(end, origin + to);
+    }
+    // The first frame at or after --from; the ones before are drawn all the same, and not written.
+    int64_t frameIndex = (captureFromCount() * options.fps + VIRTUAL_COUNTS_PER_SECOND - 1) / VIRTUAL_COUNTS_PER_SECOND;
+    int64_t frameAt = origin + videoFrameCount(frameIndex, options.fps);
     int64_t framesRead = 0;
     const uint8_t* pixels = nullptr;
     int drawnScene = show.scene.load();
-    beginCaptureOutput();
 
     // A window is drawn once when it first shows, before anything else happens.
     redisplayRequested = true;
