@@ -1,10 +1,13 @@
 #include "capture/options.h"
 
 #include <getopt.h>
+#include <libopenmpt/libopenmpt.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/module_render.h"
 
 namespace {
 
@@ -181,6 +184,27 @@ bool readShowMoment(const char* text, ShowMoment& moment)
     moment = ShowMoment{};
     moment.seconds = seconds;
     return true;
+}
+
+bool momentSeconds(const ShowMoment& moment, const char* songPath, double& seconds, std::string& error)
+{
+    seconds = moment.seconds;
+    if (moment.order < 0) {
+        return true;
+    }
+    ModuleRender song;
+    if (!loadModuleFile(song, songPath, DEFAULT_MIX_RATE, false)) {
+        error = std::string("cannot read the song ") + songPath;
+        return false;
+    }
+    seconds = openmpt_module_set_position_order_row(song.decoder, moment.order, moment.row);
+    const bool reached = openmpt_module_get_current_order(song.decoder) == moment.order &&
+                         openmpt_module_get_current_row(song.decoder) == moment.row;
+    unloadModule(song);
+    if (!reached) {
+        error = std::to_string(moment.order) + ":" + std::to_string(moment.row) + ": the song has no such order and row";
+    }
+    return reached;
 }
 
 const char* captureUsage()

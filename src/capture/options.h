@@ -12,6 +12,10 @@ struct ShowMoment {
 // Reads "S" (seconds, >= 0) or "ORDER:ROW" into `moment`; false on anything else.
 bool readShowMoment(const char* text, ShowMoment& moment);
 
+// The show time of `moment` in seconds against the song at `songPath` (named the show's way),
+// -1 for none given. False with `error` for a position the song never reaches.
+bool momentSeconds(const ShowMoment& moment, const char* songPath, double& seconds, std::string& error);
+
 // What to render and where to put it.
 struct CaptureOptions {
     std::string output = "k3lvana.mp4";  // the MP4 file

@@ -12,15 +12,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include <libopenmpt/libopenmpt.h>
-
 #include "capture/player.h"
 #include "capture/progress.h"
 #include "capture/storyboard.h"
 #include "capture/video_writer.h"
 #include "capture/virtual_clock.h"
 #include "imagekit/png_writer.h"
-#include "platform/module_render.h"
 #include "shared/fnv.h"
 
 namespace fs = std::filesystem;
@@ -205,25 +202,12 @@ void finishCapture()
 // The virtual count of a moment of the command line; -1 for none. Fails the capture on a position the song never reaches.
 int64_t momentCount(const ShowMoment& moment, const char* name)
 {
-    double seconds = moment.seconds;
-    if (moment.order >= 0) {
-        ModuleRender song;
-        if (!loadModuleFile(song, SONG_FILE, SAMPLE_RATE, false)) {
-            failCapture(std::string("cannot read the song for ") + name);
-        }
-        seconds = openmpt_module_set_position_order_row(song.decoder, moment.order, moment.row);
-        const bool reached = openmpt_module_get_current_order(song.decoder) == moment.order &&
-                             openmpt_module_get_current_row(song.decoder) == moment.row;
-        unloadModule(song);
-        if (!reached) {
-            failCapture(std::string(name) + " " + std::to_string(moment.order) + ":" + std::to_string(moment.row) +
-                        ": the song has no such order and row");
-        }
+    double seconds = -1.0;
+    std::string error;
+    if (!momentSeconds(moment, SONG_FILE, seconds, error)) {
+        failCapture(std::string(name) + " " + error);
     }
-    if (seconds < 0.0) {
-        return -1;
-    }
-    return static_cast<int64_t>(seconds * static_cast<double>(VIRTUAL_COUNTS_PER_SECOND) + 0.5);
+    return seconds < 0.0 ? -1 : static_cast<int64_t>(seconds * static_cast<double>(VIRTUAL_COUNTS_PER_SECOND) + 0.5);
 }
 
 // Receives the music as the show hears it (interleaved stereo float frames): its hash, the encoder.
