@@ -39,6 +39,7 @@ struct View {
     FT_Library fonts = nullptr;
     FT_Face face = nullptr;
     bool dragging = false;  // the first button is held on the timeline
+    std::string title;      // the status line the window's title shows
 };
 View view;
 
@@ -181,6 +182,10 @@ void drawView(const uint8_t* bgr, const ViewState& state)
         view.pixels[i] = uint32_t{bgr[i * 3]} | uint32_t{bgr[i * 3 + 1]} << 8 | uint32_t{bgr[i * 3 + 2]} << 16;
     }
     drawTimeline(state);
+    if (state.status != view.title) {  // the title carries the status line, for window lists and the tests
+        view.title = state.status;
+        XStoreName(view.display, view.window, ("k3lvana studio " + view.title).c_str());
+    }
     XPutImage(view.display, view.window, view.gc, view.image, 0, 0, 0, 0, view.width, view.height);
     XFlush(view.display);
 }
