@@ -86,9 +86,9 @@ range)
         grep -q '^frame' part.log || fail "capture $range wrote no frame"
         extra=$(grep '^frame' part.log | grep -vxFf <(grep '^frame' whole.log))
         [ -z "$extra" ] || fail "capture $range: frames not in the whole capture: $extra"
-    done
         first=$(grep -m1 '^frame' part.log | awk '{print $2}')
         [ "$first" = 123 ] || [ "$first" -gt 100 -a "${range#--from 2}" != "$range" ] || fail "capture $range starts at frame $first"
+    done
     ;;
 window)
     "$studio" --size 320x240 --start 30 >stdout 2>stderr &
