@@ -69,6 +69,8 @@ struct Replay {
     int64_t nextTick = 0;             // the count of the next tick
     bool drew = false;                // a frame was drawn since replayDrewFrame last asked
     bool recording = false;           // the first pass: the snapshots and tables are being made
+    int64_t shownDraw = 0;            // the moment whose frame is shown: the frames before it draw into one pixel
+    GLint viewport[4] = {0, 0, 0, 0}; // the picture's viewport, as the show's window has it
 };
 Replay replay;
 
@@ -237,6 +239,14 @@ bool doMoment(int64_t count)
     offlineGlut.idle();
     if (offlineGlut.redisplayRequested) {
         offlineGlut.redisplayRequested = false;
+        // A frame that will not be seen changes the show's state all the same (its random draws,
+        // its GL state, the overlay's phase, scene 6's hand-over) but need not fill the picture:
+        // no drawing call of the show reads its pixels or its viewport back.
+        if (count < replay.shownDraw) {
+            glViewport(0, 0, 1, 1);
+        } else {
+            glViewport(replay.viewport[0], replay.viewport[1], replay.viewport[2], replay.viewport[3]);
+        }
         offlineGlut.display();
         replay.drew = true;
         if (replay.recording && (replayTables.scenes.empty() || replayTables.scenes.back().scene != show.scene)) {
@@ -286,6 +296,7 @@ void recordShow()
     replayTables.scenes.clear();
     replayTables.ticks.clear();
     replay.recording = true;
+    replay.shownDraw = INT64_MAX;
     advanceTo(replayTables.endCount);
     replay.recording = false;
 }
@@ -294,6 +305,7 @@ void recordShow()
 
 void startReplay()
 {
+    glGetIntegerv(GL_VIEWPORT, replay.viewport);
     replayTables.events = recordSong(replayTables.endCount);
     setVirtualCount(0);
     replay.nextTick = nextTickCount(0);
@@ -322,6 +334,9 @@ bool reloadReplaySong(const char* path, std::string& error)
 void seekReplay(int64_t count)
 {
     count = std::clamp<int64_t>(count, 0, replayTables.endCount);
+    const std::vector<int64_t>& ticks = replayTables.ticks;
+    const auto shown = std::upper_bound(ticks.begin(), ticks.end(), count);  // after the last tick at or before it
+    replay.shownDraw = shown == ticks.begin() ? 0 : *(shown - 1);
     if (count < replay.position || count - replay.position > SNAPSHOT_COUNTS) {
         auto after = std::upper_bound(replay.snapshots.begin(), replay.snapshots.end(), count,
                                       [](int64_t at, const Snapshot& shot) { return at < shot.count; });

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,7 +53,8 @@ const char* const USAGE =
     "  --script CMDS     no window: run commands (comma-separated) and print what they ask for:\n"
     "                    sT seek to T, kNAME press the key of X key symbol NAME (kspace, kRight, kperiod),\n"
     "                    KNAME the same with Shift, wS let S seconds of show pass, h print the picture's hash,\n"
-    "                    mFILE take FILE as the module and reload it\n"
+    "                    mFILE take FILE as the module and reload it; BN time N seeks all over the show,\n"
+    "                    PS play S seconds on the machine's clock timing the ticks (benchmarks)\n"
     "  -h, --help        this text\n"
     "Keys: Space pause/resume; Left/Right 1 s (Shift: 10 s); Page Up/Down previous/next sync event;\n"
     "  [ ] previous/next pattern; Home the start; , . one tick back/forward while paused;\n"
@@ -338,6 +340,57 @@ void printHash()
                 static_cast<unsigned long long>(k3l::fnv1a64(picture.data(), picture.size())));
 }
 
+// The median and the worst of a list of milliseconds, as text.
+std::string medianWorst(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    char text[80];
+    std::snprintf(text, sizeof text, "median %.1f ms, worst %.1f ms over %zu", values[values.size() / 2],
+                  values.back(), values.size());
+    return text;
+}
+
+// Benchmark: seeks to `count` moments all over the show in a shuffled order, each with its picture read back.
+void benchSeeks(int count)
+{
+    std::vector<int64_t> targets;
+    for (int i = 0; i < count; ++i) {
+        targets.push_back(replayTables.endCount * i / count);
+    }
+    std::shuffle(targets.begin(), targets.end(), std::mt19937(19));
+    std::vector<double> times;
+    for (const int64_t target : targets) {
+        const int64_t started = k3l::monotonicNanoseconds();
+        seekReplay(target);
+        readPicture();
+        times.push_back((k3l::monotonicNanoseconds() - started) / 1e6);
+    }
+    std::printf("bench seek: %s; snapshots %zu bytes\n", medianWorst(times).c_str(), replaySnapshotBytes());
+}
+
+// Benchmark: plays `seconds` on the machine's clock as the window does, timing the ticks as they come.
+void benchPlay(double seconds)
+{
+    options.script.clear();  // the machine's clock from here on
+    anchor();
+    std::vector<double> intervals;
+    int lastTick = show.tick.load();
+    int64_t lastAt = k3l::monotonicNanoseconds();
+    for (int64_t end = lastAt + static_cast<int64_t>(seconds * 1e9); k3l::monotonicNanoseconds() < end;) {
+        follow();
+        readPicture();
+        if (show.tick.load() != lastTick) {
+            const int64_t now = k3l::monotonicNanoseconds();
+            intervals.push_back((now - lastAt) / 1e6);
+            lastAt = now;
+            lastTick = show.tick.load();
+        }
+        usleep(WAIT_MS * 1000);
+    }
+    intervals.erase(intervals.begin());  // the first runs from the start, not from a tick
+    std::printf("bench play: tick interval %s\n", medianWorst(intervals).c_str());
+}
+
 // Runs the script of --script; exits with 0 when done, 2 on a bad command.
 void runScript()
 {
@@ -363,6 +416,10 @@ void runScript()
             }
         } else if (kind == 'h') {
             printHash();
+        } else if (kind == 'B') {
+            benchSeeks(std::atoi(arg.c_str()));
+        } else if (kind == 'P') {
+            benchPlay(std::atof(arg.c_str()));
         } else if (kind == 'm') {
             options.module = arg;
             reload();
