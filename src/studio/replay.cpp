@@ -77,6 +77,15 @@ Replay replay;
 // The events heard while the song is played offline: written by recordEvent, read by recordSong.
 std::vector<SongEvent>* recorded = nullptr;
 
+// The song's frames heard while it is played offline: written by keepAudio, moved out by takeReplaySongAudio.
+std::vector<float> songAudio;
+
+// The offline player's audio sink: keeps the frames.
+void keepAudio(const float* frames, int count)
+{
+    songAudio.insert(songAudio.end(), frames, frames + static_cast<size_t>(count) * 2);
+}
+
 // The song's handler while it is played offline: notes the event at the count it is heard.
 void recordEvent(FMUSIC_MODULE*, unsigned char parameter)
 {
@@ -88,6 +97,8 @@ std::vector<SongEvent> recordSong(int64_t& end)
 {
     std::vector<SongEvent> events;
     recorded = &events;
+    songAudio.clear();
+    setAudioSink(keepAudio);
     FMUSIC_SetZxxCallback(song, recordEvent);
     setVirtualCount(0);
     FMUSIC_PlaySong(song);
@@ -102,6 +113,7 @@ std::vector<SongEvent> recordSong(int64_t& end)
     }
     end = songEndCount() >= 0 ? songEndCount() : now;
     FMUSIC_StopSong(song);
+    setAudioSink(nullptr);
     FMUSIC_SetZxxCallback(song, onSyncEvent);
     recorded = nullptr;
     return events;
@@ -329,6 +341,11 @@ bool reloadReplaySong(const char* path, std::string& error)
     recordShow();
     seekReplay(position);
     return true;
+}
+
+std::vector<float> takeReplaySongAudio()
+{
+    return std::move(songAudio);
 }
 
 void seekReplay(int64_t count)

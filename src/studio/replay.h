@@ -42,6 +42,10 @@ void startReplay();
 // module cannot be loaded: the previous song stays.
 bool reloadReplaySong(const char* path, std::string& error);
 
+// The song's frames as the capture hears them (interleaved stereo float, 44.1 kHz), from the last
+// time the song was played offline (startReplay, reloadReplaySong); moved out.
+std::vector<float> takeReplaySongAudio();
+
 // Brings the show to virtual count `count` (every moment at or before it done): forward
 // from where it stands, or from the last snapshot before it. Clamped to [0, endCount].
 void seekReplay(int64_t count);

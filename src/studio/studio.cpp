@@ -31,6 +31,7 @@
 #include "shared/fnv.h"
 #include "shared/monotonic_clock.h"
 #include "studio/replay.h"
+#include "studio/sound.h"
 #include "studio/view.h"
 #include "sync/show_state.h"
 
@@ -143,11 +144,23 @@ void mapSong()
     std::sort(viewState.orderStarts.begin(), viewState.orderStarts.end());
 }
 
-// Starts playing (or holds, when paused) from where the show stands.
+// Starts playing (or holds, when paused) from where the show stands, the sound with it.
 void anchor()
 {
     transport.anchorCount = replayPosition();
     transport.anchorClock = clockNow();
+    if (options.script.empty()) {
+        playStudioSound(transport.anchorCount, !transport.paused);
+    }
+}
+
+// Hands the song's sound to the device (the window's studio only).
+void takeSound()
+{
+    std::vector<float> frames = takeReplaySongAudio();
+    if (options.script.empty() && !setStudioSound(std::move(frames))) {
+        transport.message = "no audio device: the studio plays silent";
+    }
 }
 
 // Seeks and restarts the play clock there.
@@ -177,6 +190,7 @@ void reload()
         transport.message = error;
     } else {
         mapSong();
+        takeSound();
         transport.message = "reloaded " + options.module + " in " +
                             std::to_string((k3l::monotonicNanoseconds() - started) / 1000000) + " ms";
     }
@@ -292,7 +306,10 @@ void follow()
     if (transport.paused) {
         return;
     }
-    int64_t target = transport.anchorCount + (clockNow() - transport.anchorClock) * SECOND / k3l::NANOSECONDS_PER_SECOND;
+    // What is heard now: the device hears the song from the anchor on, its latency later.
+    const int64_t latency = static_cast<int64_t>(studioSoundLatency() * k3l::NANOSECONDS_PER_SECOND);
+    const int64_t heard = std::max<int64_t>(0, clockNow() - transport.anchorClock - latency);
+    int64_t target = transport.anchorCount + heard * SECOND / k3l::NANOSECONDS_PER_SECOND;
     if (transport.looping && target >= transport.loopOut) {
         const int64_t in = std::max<int64_t>(0, transport.loopIn);
         const int64_t length = transport.loopOut - in;
@@ -544,6 +561,8 @@ void glutMainLoop()
     if (!options.script.empty()) {
         runScript();
     }
+    takeSound();
+    anchor();
     std::string error;
     if (!openView(options.width, options.height, error)) {
         say(error);

@@ -7,7 +7,8 @@
 #   transport  pause moves no tick and releases no event; a tick step is one tick, back again the same
 #   reload     a reload keeps the position, the loop and the picture; a broken module keeps the old one
 #   range      the capture's --from/--to (seconds and order:row) writes the whole capture's frames
-#   window     keys and a click through xdotool in the window: seek, loop, reload on a file change
+#   window     keys and a click through xdotool in the window: seek, loop, reload on a file change;
+#              the music heard on the test sink while playing, silence while paused
 set -uo pipefail
 case_name=$1
 studio=$2
@@ -103,8 +104,17 @@ window)
         done
         fail "title never matched '$1': $(xdotool getwindowname "$id")"
     }
+    # The loudest sample the test sink plays for $1 seconds.
+    loudest() {
+        timeout "$1" parec -d "$K3L_TEST_SINK.monitor" --format=s16le --rate=44100 --channels=2 >sink.raw
+        sox -t raw -r 44100 -e signed -b 16 -c 2 sink.raw -n stat 2>&1 | awk '/Maximum amplitude/ {print $3}'
+    }
+    sleep 1
+    awk -v a="$(loudest 1)" 'BEGIN {exit !(a > 0.1)}' || fail "no music heard while playing"
     press "$id" space
     title_is '\|\| +3[0-9]\.'
+    sleep 0.3
+    [ "$(loudest 0.5)" = 0.000000 ] || fail "music heard while paused"
     press "$id" shift+Right
     title_is '\|\| +4[0-9]\.'
     press "$id" i Right Right o l space
