@@ -211,10 +211,9 @@ void renderRange()
     std::snprintf(from, sizeof from, "%.6f", countSeconds(std::max<int64_t>(0, transport.loopIn)));
     std::snprintf(to, sizeof to, "%.6f",
                   countSeconds(transport.loopOut > 0 ? transport.loopOut : replayTables.endCount));
-    const std::string capture = (std::filesystem::path("/proc/self/exe").parent_path().empty()
-                                     ? std::string("./")
-                                     : std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/") +
-                                "k3lvana-capture";
+    std::error_code unknown;  // the capture is built beside the studio
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
+    const std::string capture = (unknown ? std::string(".") : self.parent_path().string()) + "/k3lvana-capture";
     std::vector<std::string> args = {capture, "-o", out, "--size", size, "--from", from, "--to", to, "--quiet"};
     std::vector<char*> argv;
     for (std::string& arg : args) {
