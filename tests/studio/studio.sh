@@ -49,7 +49,7 @@ case $case_name in
 exact)
     whole_log
     times=(30.000000 140.000000 189.000000 200.000000 140.000000 30.000000)
-    script "s30,h,s140,h,s189,h,s200,h,s140,h,s30,h,s10.3,h,w1,h,w1,h" --loop 10 11
+    script "s30,h,s140,h,s189,h,s110,s200,h,s140,h,s30,h,s10.3,h,w1,h,w1,h" --loop 10 11
     for i in "${!times[@]}"; do
         want=$(frame_hash "${times[$i]}")
         got=$(field $((i + 1)) hash)
