@@ -1,5 +1,6 @@
 # make run   installs what is missing for the show, builds, plays the show
 # make test  installs what is missing for the show and its tests, builds with the tests, runs the quick suite
+# make studio  installs what is missing for the show, builds, starts the studio (pause, seek, loop, reload)
 # (the builds: CMakePresets.json, release in build/)
 # make windows       builds build-win/k3lvana.exe and build-win/k3lvana-windows.zip (scripts/windows/build.sh)
 # make test-windows  runs the Windows build under Wine (tests/windows/test-windows.sh)
@@ -8,7 +9,7 @@
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-.PHONY: all deps deps-test build build-tests run test bench clean windows test-windows web serve-web test-web
+.PHONY: all deps deps-test build build-tests run studio test bench clean windows test-windows web serve-web test-web
 
 all: build
 
@@ -31,6 +32,10 @@ build-tests: deps-test
 
 run: build
 	scripts/run.sh
+
+# The studio, run where the show's data is; STUDIO_ARGS passes options (make studio STUDIO_ARGS="--start 2:0").
+studio: build
+	cd $(BUILD_DIR) && ./k3lvana-studio $(STUDIO_ARGS)
 
 test: build-tests
 	scripts/test.sh

@@ -1,10 +1,13 @@
 #include "capture/options.h"
 
 #include <getopt.h>
+#include <libopenmpt/libopenmpt.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/module_render.h"
 
 namespace {
 
@@ -21,6 +24,9 @@ const char* const USAGE =
     "      --size WxH        picture size in pixels, both even (default 1280x720)\n"
     "      --fps N           video frames per second, 1..240 (default 60)\n"
     "      --seconds S       stop after S seconds of show time (default: when the show ends)\n"
+    "      --from T          write frames from show time T on (seconds or ORDER:ROW); the show runs from\n"
+    "                        its start all the same, so the frames equal the whole capture's\n"
+    "      --to T            stop at show time T (seconds or ORDER:ROW)\n"
     "      --storyboard FILE PNG grid of frames after each scene cut and in between, labelled\n"
     "      --png DIR         every video frame as DIR/frame-NNNNNN.png (DIR new or empty)\n"
     "      --frame-log FILE  per frame: time, scene and a hash of its pixels; then the audio's hash\n"
@@ -41,6 +47,8 @@ enum LongOnly {
     OPTION_PRESET,
     OPTION_CRF,
     OPTION_QUIET,
+    OPTION_FROM,
+    OPTION_TO,
 };
 
 // The long options ("--name VALUE" and "--name=VALUE" both work): fixed; read by parseCaptureOptions and isLongName.
@@ -55,6 +63,8 @@ const option LONG_OPTIONS[] = {
     {"preset", required_argument, nullptr, OPTION_PRESET},
     {"crf", required_argument, nullptr, OPTION_CRF},
     {"quiet", no_argument, nullptr, OPTION_QUIET},
+    {"from", required_argument, nullptr, OPTION_FROM},
+    {"to", required_argument, nullptr, OPTION_TO},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 };
@@ -137,6 +147,12 @@ bool readValue(int code, const std::string& name, const char* value, CaptureOpti
         good = !options.preset.empty() &&
                options.preset.find_first_not_of("abcdefghijklmnopqrstuvwxyz") == std::string::npos;
         break;
+    case OPTION_FROM:
+        good = readShowMoment(value, options.from);
+        break;
+    case OPTION_TO:
+        good = readShowMoment(value, options.to);
+        break;
     case OPTION_CRF:
         good = readInt(value, options.crf) && options.crf >= 0 && options.crf <= MAX_CRF;
         break;
@@ -150,6 +166,46 @@ bool readValue(int code, const std::string& name, const char* value, CaptureOpti
 }
 
 }  // namespace
+
+bool readShowMoment(const char* text, ShowMoment& moment)
+{
+    const char* colon = std::strchr(text, ':');
+    if (colon != nullptr) {
+        const std::string order(text, colon);
+        moment = ShowMoment{};
+        return readInt(order.c_str(), moment.order) && readInt(colon + 1, moment.row) && moment.order >= 0 &&
+               moment.row >= 0;
+    }
+    char* end = nullptr;
+    const double seconds = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(seconds) || seconds < 0.0 || seconds > MAX_SECONDS) {
+        return false;
+    }
+    moment = ShowMoment{};
+    moment.seconds = seconds;
+    return true;
+}
+
+bool momentSeconds(const ShowMoment& moment, const char* songPath, double& seconds, std::string& error)
+{
+    seconds = moment.seconds;
+    if (moment.order < 0) {
+        return true;
+    }
+    ModuleRender song;
+    if (!loadModuleFile(song, songPath, DEFAULT_MIX_RATE, false)) {
+        error = std::string("cannot read the song ") + songPath;
+        return false;
+    }
+    seconds = openmpt_module_set_position_order_row(song.decoder, moment.order, moment.row);
+    const bool reached = openmpt_module_get_current_order(song.decoder) == moment.order &&
+                         openmpt_module_get_current_row(song.decoder) == moment.row;
+    unloadModule(song);
+    if (!reached) {
+        error = std::to_string(moment.order) + ":" + std::to_string(moment.row) + ": the song has no such order and row";
+    }
+    return reached;
+}
 
 const char* captureUsage()
 {

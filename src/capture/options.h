@@ -2,6 +2,20 @@
 // The capture's command line, as glutInit receives it.
 #include <string>
 
+// A moment of the show on the command line: seconds, or a pattern position of the song.
+struct ShowMoment {
+    double seconds = -1.0;  // seconds of show time; -1: none given (or a position below)
+    int order = -1;         // order of "order:row"; -1: the moment is in seconds
+    int row = 0;            // row of "order:row"
+};
+
+// Reads "S" (seconds, >= 0) or "ORDER:ROW" into `moment`; false on anything else.
+bool readShowMoment(const char* text, ShowMoment& moment);
+
+// The show time of `moment` in seconds against the song at `songPath` (named the show's way),
+// -1 for none given. False with `error` for a position the song never reaches.
+bool momentSeconds(const ShowMoment& moment, const char* songPath, double& seconds, std::string& error);
+
 // What to render and where to put it.
 struct CaptureOptions {
     std::string output = "k3lvana.mp4";  // the MP4 file
@@ -9,6 +23,8 @@ struct CaptureOptions {
     int height = 720;                    // pixels
     int fps = 60;                        // video frames per second
     double seconds = 0.0;                // show time to render; 0: until the show ends
+    ShowMoment from;                     // first moment written; none: the start
+    ShowMoment to;                       // moment the capture stops; none: --seconds or the show's end
     std::string storyboard;              // PNG contact sheet of the show; empty: none
     std::string pngDir;                  // directory for every video frame as PNG; empty: none
     std::string frameLog;                // text file: scene and pixel hash of every frame, audio hash; empty: none

@@ -28,6 +28,7 @@ constexpr int EXIT_FAILED = 1;               // process status after a failure
 constexpr int EXIT_USAGE = 2;                // process status after a bad command line
 constexpr int SAMPLE_RATE = 44100;           // Hz of the music handed to the encoder
 constexpr const char* DATA_DIRECTORY = "data";           // where the show reads its files from
+constexpr const char* SONG_FILE = "data\\zelto-07.tga";  // the show's music, named the show's way
 
 // Where the capture stands: written by start, finish and fail; read by the exit handler.
 enum class State { Idle, Running, Finished };
@@ -59,11 +60,19 @@ struct Tally {
     uint64_t frameHash = k3l::FNV64_OFFSET_BASIS;  // hash of the last fresh frame's pixels
     uint64_t audioHash = k3l::FNV64_OFFSET_BASIS;  // hash of every audio byte so far
     int64_t audioFrames = 0;         // stereo frames of audio so far
+    int64_t audioSeen = 0;           // stereo frames heard, those before --from too
     const uint8_t* lastPixels = nullptr;  // the last frame's pixels (the loop's buffer, alive to exit)
     double lastSeconds = 0.0;        // its show time
     int lastScene = 0;               // its scene
 };
 Tally tally;
+
+// The range written, in virtual counts since the show started: written by beginCaptureOutput, read by the loop and outputAudio.
+struct Range {
+    int64_t from = 0;    // first count written
+    int64_t to = -1;     // count where the capture stops; -1: no --to
+};
+Range range;
 
 // Set by the signal handler, read by the main loop and the thread that feeds the encoder.
 std::atomic<int> interruptSignal{0};
@@ -190,9 +199,24 @@ void finishCapture()
     }
 }
 
+// The virtual count of a moment of the command line; -1 for none. Fails the capture on a position the song never reaches.
+int64_t momentCount(const ShowMoment& moment, const char* name)
+{
+    double seconds = -1.0;
+    std::string error;
+    if (!momentSeconds(moment, SONG_FILE, seconds, error)) {
+        failCapture(std::string(name) + " " + error);
+    }
+    return seconds < 0.0 ? -1 : static_cast<int64_t>(seconds * static_cast<double>(VIRTUAL_COUNTS_PER_SECOND) + 0.5);
+}
+
 // Receives the music as the show hears it (interleaved stereo float frames): its hash, the encoder.
 void outputAudio(const float* frames, int count)
 {
+    const int64_t skipped = std::clamp<int64_t>((range.from + 999) / 1000 - tally.audioSeen, 0, count);  // 1000 counts a sample
+    tally.audioSeen += count;
+    frames += skipped * 2;
+    count -= static_cast<int>(skipped);
     tally.audioHash = k3l::fnv1a64(frames, static_cast<size_t>(count) * 2 * sizeof(float), tally.audioHash);
     tally.audioFrames += count;
     std::string error;
@@ -284,8 +308,23 @@ const CaptureOptions& captureOptions()
     return options;
 }
 
+int64_t captureFromCount()
+{
+    return range.from;
+}
+
+int64_t captureToCount()
+{
+    return range.to;
+}
+
 void beginCaptureOutput()
 {
+    range.from = std::max<int64_t>(0, momentCount(options.from, "--from"));
+    range.to = momentCount(options.to, "--to");
+    if (range.to >= 0 && range.to <= range.from) {
+        failCapture("--to must come after --from");
+    }
     const double song = songSeconds();
     const double expected = options.seconds > 0.0 && (song <= 0.0 || options.seconds < song) ? options.seconds : song;
     startProgress(options.progress, expected);
@@ -321,7 +360,7 @@ void outputFrame(int64_t index, int64_t count, const uint8_t* bgr, bool fresh, i
     tally.lastPixels = bgr;
     tally.lastSeconds = seconds;
     tally.lastScene = scene;
-    tally.frames = index + 1;
+    ++tally.frames;
     updateProgress(tally.frames, seconds);
 }
 

@@ -19,6 +19,12 @@ const CaptureOptions& captureOptions();
 // Starts the clock of the progress bar and the storyboard, once the show has loaded.
 void beginCaptureOutput();
 
+// The virtual count (since the show started) from which frames and music are written: 0 without --from.
+int64_t captureFromCount();
+
+// The virtual count where the capture stops by --to, or -1 without it.
+int64_t captureToCount();
+
 // Hands one video frame to every output: `index` counts from 0, `count` is its
 // virtual count since the show started, `bgr` its pixels (BGR, top row first, in
 // the buffer newFrameBuffer handed out last), `fresh` whether they changed since

@@ -1,0 +1,63 @@
+#pragma once
+// The show at any moment, exactly as the capture draws it: the show's own code run on the
+// capture's virtual clock from its start (the song's Zxx events, found once by playing the
+// song offline, reach the show's handler at their counts; the ticks fall where the frame
+// timer says), with snapshots of everything that carries from one frame to the next so that
+// a seek replays at most SNAPSHOT_SECONDS.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr double SNAPSHOT_SECONDS = 0.5;  // seconds of show time between two snapshots
+
+// One Zxx event of the song, at the virtual count where its row starts.
+struct SongEvent {
+    int64_t count;
+    uint8_t parameter;
+};
+
+// Where a scene starts showing, in virtual counts.
+struct SceneStart {
+    int64_t count;
+    int32_t scene;
+};
+
+// The replay's tables, for the timeline and the status line: written by the replay, read by the front end.
+struct ReplayTables {
+    std::vector<SongEvent> events;    // every event of the song, in order
+    std::vector<SceneStart> scenes;   // the scene of every drawn frame, where it changes
+    std::vector<int64_t> ticks;       // the count of every tick
+    int64_t endCount = 0;             // where the show ends: the song's end or the tick that quits
+};
+
+// The tables: written by startReplay and reloadReplaySong, read by anyone.
+extern ReplayTables replayTables;
+
+// Plays the song offline for its events, replays the whole show once for its snapshots and
+// tables, and stands before the first moment. Call once the show has loaded, its song playing.
+void startReplay();
+
+// Takes the module at `path` as the song (kept only when it loads) and replays the show
+// again from its start, standing at the same position after. False with `error` when the
+// module cannot be loaded: the previous song stays.
+bool reloadReplaySong(const char* path, std::string& error);
+
+// The song's frames as the capture hears them (interleaved stereo float, 44.1 kHz), from the last
+// time the song was played offline (startReplay, reloadReplaySong); moved out.
+std::vector<float> takeReplaySongAudio();
+
+// Brings the show to virtual count `count` (every moment at or before it done): forward
+// from where it stands, or from the last snapshot before it. Clamped to [0, endCount].
+void seekReplay(int64_t count);
+
+// The count the show stands at.
+int64_t replayPosition();
+
+// Whether the show drew a frame since the last call (the picture to read back changed).
+bool replayDrewFrame();
+
+// The last event at or before the position, or -1.
+int replayLastEvent();
+
+// Bytes the snapshots take.
+size_t replaySnapshotBytes();

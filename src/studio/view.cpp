@@ -1,0 +1,233 @@
+#include "studio/view.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <poll.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "capture/virtual_clock.h"
+#include "studio/replay.h"
+
+namespace {
+
+constexpr const char* FONT_FILE = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";  // Debian's fonts-dejavu-core
+constexpr int TEXT_PIXELS = 11;     // pixels, the text's size
+constexpr int PATTERN_TOP = 4;      // pixels below the picture: the pattern strip
+constexpr int SCENE_TOP = 22;       // the scene strip
+constexpr int EVENT_TOP = 40;       // the event marks and their codes
+constexpr int STRIP_HEIGHT = 14;    // pixels
+constexpr int STATUS_TOP = 74;      // the status line's top
+constexpr uint32_t BACKGROUND = 0x202024;  // 0xRRGGBB
+constexpr uint32_t SCENE_COLOURS[8] = {0x8a5a44, 0x4f7cac, 0x6aa84f, 0xc9a227, 0x9b59b6, 0x2bb3a3, 0xd35400, 0x7f8c8d};
+
+// The window and its image: written by openView, read by drawView and nextViewInput.
+struct View {
+    Display* display = nullptr;
+    Window window = 0;
+    GC gc = nullptr;
+    XImage* image = nullptr;
+    Atom closeAtom = 0;
+    int width = 0;          // pixels
+    int height = 0;         // pixels, picture and timeline
+    int pictureHeight = 0;  // pixels
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
+    FT_Library fonts = nullptr;
+    FT_Face face = nullptr;
+    bool dragging = false;  // the first button is held on the timeline
+    std::string title;      // the status line the window's title shows
+};
+View view;
+
+// Fills a rectangle, clipped to the image.
+void fill(int x, int y, int w, int h, uint32_t colour)
+{
+    const int left = std::max(0, x), right = std::min(view.width, x + w);
+    const int top = std::max(0, y), bottom = std::min(view.height, y + h);
+    for (int row = top; row < bottom; ++row) {
+        std::fill(view.pixels.begin() + row * view.width + left, view.pixels.begin() + row * view.width + right,
+                  colour);
+    }
+}
+
+// Writes `text` with its baseline at (x, y) in `colour`; returns the x after it.
+int text(int x, int y, const std::string& text, uint32_t colour)
+{
+    if (view.face == nullptr) {
+        return x;
+    }
+    for (const char c : text) {
+        if (FT_Load_Char(view.face, static_cast<unsigned char>(c), FT_LOAD_RENDER) != 0) {
+            continue;
+        }
+        const FT_GlyphSlot glyph = view.face->glyph;
+        for (unsigned row = 0; row < glyph->bitmap.rows; ++row) {
+            const int py = y - glyph->bitmap_top + static_cast<int>(row);
+            for (unsigned col = 0; col < glyph->bitmap.width; ++col) {
+                const int px = x + glyph->bitmap_left + static_cast<int>(col);
+                if (px < 0 || py < 0 || px >= view.width || py >= view.height) {
+                    continue;
+                }
+                const unsigned cover = glyph->bitmap.buffer[row * glyph->bitmap.pitch + col];
+                uint32_t& at = view.pixels[py * view.width + px];
+                uint32_t mixed = 0;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const unsigned over = (colour >> shift) & 0xff, under = (at >> shift) & 0xff;
+                    mixed |= ((over * cover + under * (255 - cover)) / 255) << shift;
+                }
+                at = mixed;
+            }
+        }
+        x += static_cast<int>(glyph->advance.x >> 6);
+    }
+    return x;
+}
+
+// The x of a virtual count on the timeline.
+int timelineX(int64_t count)
+{
+    const int64_t end = std::max<int64_t>(1, replayTables.endCount);
+    return static_cast<int>(std::clamp<int64_t>(count, 0, end) * (view.width - 1) / end);
+}
+
+// The virtual count at a timeline x.
+int64_t timelineCount(int x)
+{
+    return static_cast<int64_t>(std::clamp(x, 0, view.width - 1)) * replayTables.endCount / (view.width - 1);
+}
+
+// Draws the timeline's strips, marks, loop range and playhead, and the status line.
+void drawTimeline(const ViewState& state)
+{
+    const int top = view.pictureHeight;
+    fill(0, top, view.width, TIMELINE_HEIGHT, BACKGROUND);
+    for (size_t order = 0; order < state.orderStarts.size(); ++order) {
+        const int x = timelineX(state.orderStarts[order]);
+        const int next = order + 1 < state.orderStarts.size() ? timelineX(state.orderStarts[order + 1]) : view.width;
+        fill(x, top + PATTERN_TOP, next - x, STRIP_HEIGHT, order % 2 == 0 ? 0x3a3a44 : 0x4a4a56);
+    }
+    const std::vector<SceneStart>& scenes = replayTables.scenes;
+    for (size_t i = 0; i < scenes.size(); ++i) {
+        const int x = timelineX(scenes[i].count);
+        const int next = i + 1 < scenes.size() ? timelineX(scenes[i + 1].count) : view.width;
+        fill(x, top + SCENE_TOP, next - x, STRIP_HEIGHT, SCENE_COLOURS[scenes[i].scene & 7]);
+        text(x + 2, top + SCENE_TOP + 11, std::to_string(scenes[i].scene), 0xffffff);
+    }
+    int lastLabel = -100;
+    for (const SongEvent& event : replayTables.events) {
+        const int x = timelineX(event.count);
+        fill(x, top + EVENT_TOP, 1, 8, 0xe0e0e0);
+        if (x - lastLabel >= 16) {  // codes that would overlap are left out
+            text(x - 3, top + EVENT_TOP + 20, std::to_string(event.parameter), 0xb0b0b0);
+            lastLabel = x;
+        }
+    }
+    if (state.loopIn >= 0 || state.loopOut >= 0) {
+        const int in = state.loopIn >= 0 ? timelineX(state.loopIn) : 0;
+        const int out = state.loopOut >= 0 ? timelineX(state.loopOut) : view.width - 1;
+        const uint32_t colour = state.looping ? 0x30d060 : 0x607060;
+        fill(in, top + PATTERN_TOP - 3, std::max(1, out - in + 1), 2, colour);
+        fill(in, top + PATTERN_TOP - 3, 1, EVENT_TOP + 8, colour);
+        fill(out, top + PATTERN_TOP - 3, 1, EVENT_TOP + 8, colour);
+    }
+    fill(timelineX(state.position), top, 2, STATUS_TOP - 4, 0xff4040);
+    const int after = text(4, top + STATUS_TOP + 12, state.status, 0xf0f0f0);
+    text(after + 12, top + STATUS_TOP + 12, state.message, 0xffc060);
+}
+
+}  // namespace
+
+bool openView(int width, int height, std::string& error)
+{
+    view.display = XOpenDisplay(nullptr);
+    if (view.display == nullptr) {
+        error = "no X display (DISPLAY is unset or unreachable)";
+        return false;
+    }
+    view.width = width;
+    view.pictureHeight = height;
+    view.height = height + TIMELINE_HEIGHT;
+    view.pixels.assign(static_cast<size_t>(view.width) * view.height, 0);
+    const int screen = DefaultScreen(view.display);
+    view.window = XCreateSimpleWindow(view.display, RootWindow(view.display, screen), 0, 0, view.width, view.height,
+                                      0, 0, 0);
+    XStoreName(view.display, view.window, "k3lvana studio");
+    XSelectInput(view.display, view.window,
+                 KeyPressMask | ButtonPressMask | ButtonReleaseMask | Button1MotionMask | ExposureMask);
+    view.closeAtom = XInternAtom(view.display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(view.display, view.window, &view.closeAtom, 1);
+    XMapWindow(view.display, view.window);
+    view.gc = XCreateGC(view.display, view.window, 0, nullptr);
+    view.image = XCreateImage(view.display, DefaultVisual(view.display, screen), DefaultDepth(view.display, screen),
+                              ZPixmap, 0, reinterpret_cast<char*>(view.pixels.data()), view.width, view.height, 32, 0);
+    if (FT_Init_FreeType(&view.fonts) != 0 || FT_New_Face(view.fonts, FONT_FILE, 0, &view.face) != 0) {
+        view.face = nullptr;  // no text, the rest works (fonts-dejavu-core provides the font)
+    } else {
+        FT_Set_Pixel_Sizes(view.face, 0, TEXT_PIXELS);
+    }
+    XFlush(view.display);
+    return true;
+}
+
+void drawView(const uint8_t* bgr, const ViewState& state)
+{
+    if (view.display == nullptr) {
+        return;
+    }
+    for (int i = 0; i < view.width * view.pictureHeight; ++i) {
+        view.pixels[i] = uint32_t{bgr[i * 3]} | uint32_t{bgr[i * 3 + 1]} << 8 | uint32_t{bgr[i * 3 + 2]} << 16;
+    }
+    drawTimeline(state);
+    if (state.status != view.title) {  // the title carries the status line, for window lists and the tests
+        view.title = state.status;
+        XStoreName(view.display, view.window, ("k3lvana studio " + view.title).c_str());
+    }
+    XPutImage(view.display, view.window, view.gc, view.image, 0, 0, 0, 0, view.width, view.height);
+    XFlush(view.display);
+}
+
+ViewInput nextViewInput(int milliseconds)
+{
+    ViewInput input;
+    if (view.display == nullptr) {
+        return input;
+    }
+    if (XPending(view.display) == 0) {
+        pollfd wait{ConnectionNumber(view.display), POLLIN, 0};
+        poll(&wait, 1, milliseconds);
+        if (XPending(view.display) == 0) {
+            return input;
+        }
+    }
+    XEvent event;
+    XNextEvent(view.display, &event);
+    const int timelineY = view.pictureHeight;
+    if (event.type == KeyPress) {
+        input.kind = ViewInput::Key;
+        input.keysym = XLookupKeysym(&event.xkey, 0);
+        input.shift = (event.xkey.state & ShiftMask) != 0;
+    } else if (event.type == ButtonPress && event.xbutton.button == Button1 && event.xbutton.y >= timelineY) {
+        view.dragging = true;
+        input.kind = ViewInput::Seek;
+        input.count = timelineCount(event.xbutton.x);
+    } else if (event.type == MotionNotify && view.dragging) {
+        input.kind = ViewInput::Seek;
+        input.count = timelineCount(event.xmotion.x);
+    } else if (event.type == ButtonRelease) {
+        view.dragging = false;
+    } else if (event.type == Expose) {
+        input.kind = ViewInput::Redraw;
+    } else if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == view.closeAtom) {
+        input.kind = ViewInput::Close;
+    }
+    return input;
+}
+
+unsigned long viewWindowId()
+{
+    return view.window;
+}

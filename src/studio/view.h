@@ -1,0 +1,41 @@
+#pragma once
+// The studio's window: the show's picture at the top at its own size, the timeline below it
+// (patterns, scenes, sync events, the loop range, the playhead) and the status line, drawn
+// in software into one image with the text through FreeType and put on an X window.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int TIMELINE_HEIGHT = 96;  // pixels below the picture
+
+// What the timeline and the status line show, besides the replay's tables.
+struct ViewState {
+    int64_t position = 0;          // virtual count of the playhead
+    int64_t loopIn = -1;           // loop's in point, -1 unset
+    int64_t loopOut = -1;          // loop's out point, -1 unset
+    bool looping = false;          // whether the loop plays
+    bool paused = false;
+    std::string status;            // the status line's text
+    std::string message;           // the last thing said (a reload, a failure)
+    std::vector<int64_t> orderStarts;  // virtual count where each order of the song starts
+};
+
+// One input the window received.
+struct ViewInput {
+    enum Kind { Nothing, Key, Seek, Close, Redraw } kind = Nothing;
+    unsigned long keysym = 0;  // for Key: the X key symbol
+    bool shift = false;        // for Key: Shift held
+    int64_t count = 0;         // for Seek: the virtual count clicked or dragged to
+};
+
+// Opens the window for a picture of width x height; false with `error` when there is no display.
+bool openView(int width, int height, std::string& error);
+
+// Draws the picture (BGR, top row first), the timeline and the status line, and shows them.
+void drawView(const uint8_t* bgr, const ViewState& state);
+
+// The next input, waiting at most `milliseconds` for one; kind Nothing when none came.
+ViewInput nextViewInput(int milliseconds);
+
+// The window's X id, for the tests that drive it (0 without a window).
+unsigned long viewWindowId();
