@@ -14,6 +14,7 @@ set(K3L_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 # The launchers find the programs and the data relative to their own place, so any prefix works.
 set(K3L_TO_PROGRAMS ../${K3L_PROGRAM_DIR})
 set(K3L_TO_SHARE ../${K3L_SHARE_DIR})
+file(WRITE ${K3L_PACKAGING_OUT}/version "${K3L_VERSION}\n")  # read by scripts/dist.sh
 foreach(command k3lvana k3lvana-capture)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/${command}.sh.in ${K3L_PACKAGING_OUT}/${command} @ONLY)
 endforeach()
