@@ -45,6 +45,10 @@ label=lintian
 lintian --fail-on error "$deb" >"$work/lintian" 2>&1 || fail "lintian: $(cat "$work/lintian")"
 
 label=install
+# (A run that failed may have left its package installed, which apt-get would keep.)
+if dpkg -s k3lvana >/dev/null 2>&1; then
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq k3lvana >/dev/null 2>&1 || fail "cannot remove the installed k3lvana"
+fi
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >"$work/apt" 2>&1 || fail "apt-get: $(tail -5 "$work/apt")"
 dpkg -L k3lvana >"$work/files"
 mkdir -p "$work/elsewhere/clips"
