@@ -36,7 +36,7 @@ trap 'rm -rf "$stage"' EXIT
 cp -r build-win/package/k3lvana "$stage/k3lvana"
 readme "Windows" "Unpack the zip and double-click k3lvana.exe in the k3lvana folder (or run it
 from a command prompt in that folder: it reads the data folder beside it)." \
-    "64-bit Windows with OpenGL (any graphics driver of the last twenty years)." >"$stage/k3lvana/README.txt"
+    "64-bit Windows with an OpenGL graphics driver." >"$stage/k3lvana/README.txt"
 (cd "$stage" && zip -qrX "$out/k3lvana-$version-windows.zip" k3lvana)
 
 scripts/web/build.sh
@@ -49,7 +49,7 @@ plays sound or goes full screen). To try it on your own machine:
     cd $site && python3 -m http.server 8080
 and open http://127.0.0.1:8080/ . Opening index.html straight from the disk does not work:
 browsers load the data only over HTTP." \
-    "A browser with WebGL and WebAssembly (Chromium, Firefox, Safari of recent years)." >"$stage/$site/README.txt"
+    "A browser with WebGL and WebAssembly (tested in Chromium)." >"$stage/$site/README.txt"
 (cd "$stage" && zip -qrX "$out/$site.zip" "$site")
 
 if [ "${K3L_DIST_NO_VIDEO:-0}" != 1 ]; then
