@@ -5,11 +5,13 @@
 # make windows       builds build-win/k3lvana.exe and build-win/k3lvana-windows.zip (scripts/windows/build.sh)
 # make test-windows  runs the Windows build under Wine (tests/windows/test-windows.sh)
 # make web           the show for the browser in build-web/ (make serve-web serves it, make test-web tests it)
+# make dist          the releases in dist/: .deb, Windows and web zips, video, SHA256SUMS (scripts/dist.sh)
+# make install       the show under PREFIX (default /usr/local), as the .deb lays it out
 # The release preset's build directory (CMakePresets.json).
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-.PHONY: all deps deps-test build build-tests run studio test bench clean windows test-windows web serve-web test-web
+.PHONY: all deps deps-test build build-tests run studio test bench clean windows test-windows web serve-web test-web dist install test-dist
 
 all: build
 
@@ -59,6 +61,18 @@ serve-web: web
 
 test-web: build-tests
 	scripts/web/test.sh
+
+dist:
+	scripts/dist.sh
+
+# The releases checked: the .deb installed and played, the web zip in Chromium, zips and checksums.
+test-dist: build-tests
+	[ -d tests/web/node_modules/puppeteer-core ] || (cd tests/web && npm install --no-package-lock --no-audit --no-fund --loglevel=error)
+	tests/env/with-test-env.sh tests/dist/test-dist.sh $(BUILD_DIR)
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD_DIR) build-win build-web build-wasm

@@ -16,11 +16,12 @@ show_packages=(
     x11-utils ffmpeg
 )
 # The tests and benchmarks (a private X server and sound server, window and sound probes), the
-# fault tests (setpriv runs the show as another user), fuzzing (clang's libFuzzer and sanitizer
-# runtimes, llvm-symbolizer for readable reports, llvm-cov for coverage).
+# fault tests (setpriv runs the show as another user), full screen under a window manager (openbox),
+# the releases' checks (lintian, unzip), fuzzing (clang's libFuzzer and sanitizer runtimes,
+# llvm-symbolizer for readable reports, llvm-cov for coverage).
 test_packages=(
     libgtest-dev libbenchmark-dev xvfb xauth xdotool openbox x11-apps pulseaudio pulseaudio-utils sox
-    util-linux clang libclang-rt-14-dev llvm
+    util-linux clang libclang-rt-14-dev llvm lintian unzip
 )
 
 case "${1:---test}" in

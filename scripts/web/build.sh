@@ -22,6 +22,6 @@ cmake --build build-wasm -j2
 rm -rf "$site"
 mkdir -p "$site"
 cp build-wasm/k3lvana.js build-wasm/k3lvana.wasm src/platform/web/index.html "$site/"
-(cd build && python3 /usr/share/emscripten/tools/file_packager.py "../$site/k3lvana.data" --preload data@data \
+(cd build && python3 /usr/share/emscripten/tools/file_packager.py "../$site/k3lvana.data" --preload data@data --lz4 \
     --js-output="../$site/data.js" --no-node >/dev/null)
 echo "The show for the browser: $top/$site (make serve-web serves it)"

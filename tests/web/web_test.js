@@ -1,7 +1,7 @@
 // The browser build end to end, in Debian's headless Chromium driven through the DevTools
 // protocol: pages made from build-web's k3lvana.js/.wasm and index.html with data of their
 // own (test images, modules from make_sync_module), served on 127.0.0.1.
-//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show] [--only=cuts|suspended|silent|keys|missing|points]
+//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show | --first-cut] [--only=cuts|suspended|silent|keys|missing|points]
 // The test images tell the scenes apart: scene 1's backdrop is red, scene 2's blue, the
 // closing card green, every other image transparent, so scene 0 is dark.
 'use strict';
@@ -14,6 +14,7 @@ const puppeteer = require('puppeteer-core');
 
 const [webDir, makeModule] = process.argv.slice(2);
 const wholeShow = process.argv.includes('--whole-show');
+const firstCutOnly = process.argv.includes('--first-cut');  // the page as it is, to its start screen and first cut
 const only = (process.argv.find(arg => arg.startsWith('--only=')) || '').slice('--only='.length);  // the one test page to run, or all
 const ROW_MS = 120;  // milliseconds per row of make_sync_module's songs
 const CHROMIUM = '/usr/lib/chromium/chromium';
@@ -397,6 +398,27 @@ async function wholeSong(browser, base) {
   await page.close();
 }
 
+// The page with its own music and data: its start screen, then the dark opening and the first cut
+// away from it seen on the canvas.
+async function firstCut(browser, base) {
+  const page = await open(browser, base + '/show/', {width: 1280, height: 720});
+  console.log(`# page loaded to its start screen in ${page.loadMs} ms`);
+  const clicked = await page.evaluate(() => performance.now());
+  await page.click('#start');
+  const cut = await (await page.waitForFunction(() => {
+    const e = Module.k3lStats.events;
+    for (let i = 0; i < e.length; i += 4) if (e[i] >= 1 && e[i] <= 7) return e[i + 3];
+    return false;
+  }, {timeout: 90000, polling: 100})).jsonValue();
+  await sleep(1500);
+  const before = await scenesBetween(page, clicked, cut), after = await scenesBetween(page, cut + 100, cut + 1500);
+  check('the page opens dark and its first cut shows another picture',
+        before.split(' ').includes('dark') && after.split(' ').some(scene => scene !== 'dark'), `${before} | ${after}`);
+  check('the console as on a successful load', logged(page) === LOADED && problems(page).length === 0,
+        JSON.stringify(logged(page)) + ' ' + problems(page).join(' | '));
+  await page.close();
+}
+
 (async () => {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'k3l-web-test.'));
   const server = await serve(root);
@@ -415,9 +437,9 @@ async function wholeSong(browser, base) {
     if (runs('keys')) await keys(browser, base);
     if (runs('missing')) await missingModule(browser, base);
     if (runs('points')) await roundPoint(browser, base);
-    if (wholeShow) {
+    if (wholeShow || firstCutOnly) {
       fs.symlinkSync(path.resolve(webDir), path.join(root, 'show'));
-      await wholeSong(browser, base);
+      await (wholeShow ? wholeSong : firstCut)(browser, base);
     }
   } catch (error) {
     check('the run itself', false, error.stack);
