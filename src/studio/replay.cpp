@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/demo.h"
 #include "app/frame_timer.h"
@@ -71,6 +72,7 @@ struct Replay {
     bool recording = false;           // the first pass: the snapshots and tables are being made
     int64_t shownDraw = 0;            // the moment whose frame is shown: the frames before it draw into one pixel
     GLint viewport[4] = {0, 0, 0, 0}; // the picture's viewport, as the show's window has it
+    bool stale = false;               // the snapshots must be made again (an image that was missing came)
 };
 Replay replay;
 
@@ -274,15 +276,22 @@ bool doMoment(int64_t count)
     return true;
 }
 
+// The next moment after the position: the first, the next tick or the next event.
+int64_t nextMoment()
+{
+    const std::vector<SongEvent>& events = replayTables.events;
+    int64_t moment = replay.position < 0 ? 0 : replay.nextTick;
+    if (replay.nextEvent < events.size()) {
+        moment = std::min(moment, std::max(events[replay.nextEvent].count, replay.position + 1));
+    }
+    return moment;
+}
+
 // Does every moment after the position up to `count`, taking snapshots on the first pass.
 void advanceTo(int64_t count)
 {
-    const std::vector<SongEvent>& events = replayTables.events;
     for (;;) {
-        int64_t moment = replay.position < 0 ? 0 : replay.nextTick;
-        if (replay.nextEvent < events.size()) {
-            moment = std::min(moment, std::max(events[replay.nextEvent].count, replay.position + 1));
-        }
+        const int64_t moment = nextMoment();
         if (moment > count || moment >= replayTables.endCount) {
             break;
         }
@@ -311,6 +320,26 @@ void recordShow()
     replay.shownDraw = INT64_MAX;
     advanceTo(replayTables.endCount);
     replay.recording = false;
+    replay.stale = false;
+}
+
+// Brings the show to `count` (clamped to the show): forward from where it stands, or from the
+// last snapshot at or before it when it lies behind, further than a snapshot ahead, or `again`.
+void moveTo(int64_t count, bool again)
+{
+    count = std::clamp<int64_t>(count, 0, replayTables.endCount);
+    const std::vector<int64_t>& ticks = replayTables.ticks;
+    const auto shown = std::upper_bound(ticks.begin(), ticks.end(), count);  // after the last tick at or before it
+    replay.shownDraw = shown == ticks.begin() ? 0 : *(shown - 1);
+    if (again || count < replay.position || count - replay.position > SNAPSHOT_COUNTS) {
+        auto after = std::upper_bound(replay.snapshots.begin(), replay.snapshots.end(), count,
+                                      [](int64_t at, const Snapshot& shot) { return at < shot.count; });
+        const Snapshot& shot = *(after - 1);
+        if (again || count < replay.position || shot.count - 1 > replay.position) {
+            restoreSnapshot(shot);
+        }
+    }
+    advanceTo(count);
 }
 
 }  // namespace
@@ -343,6 +372,38 @@ bool reloadReplaySong(const char* path, std::string& error)
     return true;
 }
 
+bool reloadReplayImage(int index)
+{
+    const ImageSlot& image = IMAGE_SLOTS[index];
+    TextureImage fresh{};
+    if (!loadTGA(&fresh, image.path)) {
+        return false;
+    }
+    // The snapshots name the texture that was bound; the new one takes the old one's place there.
+    const GLuint old = image.slot->texName;
+    for (Snapshot& shot : replay.snapshots) {
+        if (old != 0 && shot.gl.texture == static_cast<GLint>(old)) {
+            shot.gl.texture = static_cast<GLint>(fresh.texName);
+        }
+    }
+    if (old != 0) {
+        glDeleteTextures(1, &old);
+    }
+    std::free(image.slot->pixels);
+    *image.slot = fresh;
+    replay.stale = replay.stale || old == 0;
+    return true;
+}
+
+void refreshReplay()
+{
+    const int64_t position = replay.position;
+    if (replay.stale) {
+        recordShow();
+    }
+    moveTo(position, true);
+}
+
 std::vector<float> takeReplaySongAudio()
 {
     return std::move(songAudio);
@@ -350,24 +411,17 @@ std::vector<float> takeReplaySongAudio()
 
 void seekReplay(int64_t count)
 {
-    count = std::clamp<int64_t>(count, 0, replayTables.endCount);
-    const std::vector<int64_t>& ticks = replayTables.ticks;
-    const auto shown = std::upper_bound(ticks.begin(), ticks.end(), count);  // after the last tick at or before it
-    replay.shownDraw = shown == ticks.begin() ? 0 : *(shown - 1);
-    if (count < replay.position || count - replay.position > SNAPSHOT_COUNTS) {
-        auto after = std::upper_bound(replay.snapshots.begin(), replay.snapshots.end(), count,
-                                      [](int64_t at, const Snapshot& shot) { return at < shot.count; });
-        const Snapshot& shot = *(after - 1);
-        if (count < replay.position || shot.count - 1 > replay.position) {
-            restoreSnapshot(shot);
-        }
-    }
-    advanceTo(count);
+    moveTo(count, false);
 }
 
 int64_t replayPosition()
 {
     return replay.position;
+}
+
+int64_t replayNextMoment()
+{
+    return std::min(nextMoment(), replayTables.endCount);
 }
 
 bool replayDrewFrame()

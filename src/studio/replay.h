@@ -42,6 +42,14 @@ void startReplay();
 // module cannot be loaded: the previous song stays.
 bool reloadReplaySong(const char* path, std::string& error);
 
+// Reads image `index` of IMAGE_SLOTS again from its file; the picture follows with the next
+// refreshReplay. False when it cannot be loaded: the previous image stays.
+bool reloadReplayImage(int index);
+
+// Replays the show to where it stands, after images were reloaded (from its start when an image
+// that was missing came, since its texture's filters depend on what the scenes did before).
+void refreshReplay();
+
 // The song's frames as the capture hears them (interleaved stereo float, 44.1 kHz), from the last
 // time the song was played offline (startReplay, reloadReplaySong); moved out.
 std::vector<float> takeReplaySongAudio();
@@ -52,6 +60,10 @@ void seekReplay(int64_t count);
 
 // The count the show stands at.
 int64_t replayPosition();
+
+// The count of the next moment after the position at which the show does something (an event
+// or a tick); the show's end when none is left.
+int64_t replayNextMoment();
 
 // Whether the show drew a frame since the last call (the picture to read back changed).
 bool replayDrewFrame();

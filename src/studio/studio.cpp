@@ -5,6 +5,7 @@
 // the picture's hash where asked, for the tests and the benchmark.
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
 #include <getopt.h>
 #include <spawn.h>
 #include <sys/inotify.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -23,6 +25,7 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include "assets/textures.h"
 #include "capture/offline_glut.h"
 #include "capture/options.h"
 #include "capture/virtual_clock.h"
@@ -41,8 +44,13 @@ namespace {
 
 constexpr const char* SHOW_SONG = "data\\zelto-07.tga";   // the show's music, named the show's way
 constexpr int64_t SECOND = VIRTUAL_COUNTS_PER_SECOND;     // counts
-constexpr int WAIT_MS = 5;                                 // milliseconds the loop waits for input while playing
+constexpr int64_t PLAYING_WAIT_NS = 20000000;              // nanoseconds the loop waits for input at most while playing
+constexpr int64_t PAUSED_WAIT_NS = 50000000;               // the same while paused
+constexpr int64_t STATUS_NS = 40000000;                    // nanoseconds between two redraws for the status line alone
+constexpr int64_t TIMING_WAIT_NS = 250000000;              // nanoseconds play waits for the device to time its sound
 constexpr int SCRIPT_FPS = 30;                             // steps per second of a script's "w"
+constexpr const char* RANGE_FILE = "k3lvana-studio-range.mp4";  // where c renders to, in the working directory
+constexpr const char* CAPTURE_PREFIX = "k3lvana-capture: ";     // how the capture's progress lines start
 
 const char* const USAGE =
     "usage: k3lvana-studio [options]\n"
@@ -55,19 +63,21 @@ const char* const USAGE =
     "                    sT seek to T, kNAME press the key of X key symbol NAME (kspace, kRight, kperiod),\n"
     "                    KNAME the same with Shift, wS let S seconds of show pass, h print the picture's hash,\n"
     "                    mFILE take FILE as the module and reload it; BN time N seeks all over the show,\n"
-    "                    PS play S seconds on the machine's clock timing the ticks (benchmarks)\n"
+    "                    PS play S seconds on the machine's clock timing the ticks (benchmarks);\n"
+    "                    with CMDS -, a line of commands at a time from standard input, new versions of\n"
+    "                    the module and the images taken before each line\n"
     "  -h, --help        this text\n"
     "Keys: Space pause/resume; Left/Right 1 s (Shift: 10 s); Page Up/Down previous/next sync event;\n"
     "  [ ] previous/next pattern; Home the start; , . one tick back/forward while paused;\n"
-    "  i o the loop's in and out points; l loop on/off; r reload the module; c render the loop (or\n"
-    "  the whole show) to an MP4 beside data/; Escape quits. Click or drag on the timeline to seek.\n";
+    "  i o the loop's in and out points; l loop on/off; r reload the module and the images; c render\n"
+    "  the loop (or the whole show) to an MP4 beside data/; Escape quits. Click or drag on the\n"
+    "  timeline to seek. A module or image file that changes is reloaded by itself.\n";
 
 // The command line: written by glutInit, read by the loop.
 struct StudioOptions {
     int width = 640;               // pixels
     int height = 480;              // pixels
-    ShowMoment start;              // where to start
-    ShowMoment loopIn, loopOut;    // the loop given on the command line
+    int64_t start = 0;             // virtual count to start at
     std::string module = SHOW_SONG;  // the module played
     std::string script;            // commands to run without a window; empty: the window
 };
@@ -76,15 +86,28 @@ StudioOptions options;
 // What the studio does now: written by the key handling and the loop.
 struct Transport {
     bool paused = false;
-    int64_t anchorCount = 0;      // the position when play last (re)started
-    int64_t anchorClock = 0;      // the clock then, in nanoseconds
+    PlayRun run;                  // what plays since play last (re)started: from the position then, round the loop
+    int64_t runClock = 0;         // the clock when it (re)started, in nanoseconds
+    int64_t runElapsed = 0;       // counts of the run heard so far (never fewer than before)
+    bool sound = false;           // a device plays the run and times it
     int64_t loopIn = -1, loopOut = -1;
     bool looping = false;
     std::string message;          // the last thing said
     pid_t render = 0;             // the capture rendering the range, 0 when none runs
+    int renderOutput = -1;        // the read end of its stderr, where its progress comes
+    std::string renderText;       // what it wrote since its last whole line
+    std::string renderLast;       // its last whole line
     int64_t scriptClock = 0;      // nanoseconds of a script's own clock
 };
 Transport transport;
+
+// What the studio watches for new versions of its files: written by watchFiles, read by takeChanges.
+struct Watch {
+    int fd = -1;                  // inotify; -1 when nothing is watched
+    int moduleDirectory = -1;     // the module's directory's watch
+    int imageDirectory = -1;      // the images' directory's watch (the same when it is the same directory)
+};
+Watch watch;
 
 // The picture read back from the offscreen context, BGR top row first: sized by glutMainLoop.
 std::vector<uint8_t> picture;
@@ -96,6 +119,13 @@ openmpt_module* songMap = nullptr;  // a decoder of the module for positions; wr
 void say(const std::string& message)
 {
     std::fprintf(stderr, "k3lvana-studio: %s\n", message.c_str());
+}
+
+// A path named the show's way ("data\\x.tga") as the host names it.
+std::filesystem::path hostPath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
 // The clock the transport runs on: the machine's, or a script's own.
@@ -144,13 +174,16 @@ void mapSong()
     std::sort(viewState.orderStarts.begin(), viewState.orderStarts.end());
 }
 
-// Starts playing (or holds, when paused) from where the show stands, the sound with it.
+// (Re)starts play from where the show stands, round the loop when it is on (or holds, when
+// paused), the sound with it.
 void anchor()
 {
-    transport.anchorCount = replayPosition();
-    transport.anchorClock = clockNow();
-    if (options.script.empty()) {
-        playStudioSound(transport.anchorCount, !transport.paused);
+    transport.run = PlayRun{replayPosition(), std::max<int64_t>(0, transport.loopIn),
+                            transport.looping ? transport.loopOut : -1};
+    transport.runClock = clockNow();
+    transport.runElapsed = 0;
+    if (transport.sound) {
+        playStudioSound(transport.run, !transport.paused);
     }
 }
 
@@ -158,9 +191,32 @@ void anchor()
 void takeSound()
 {
     std::vector<float> frames = takeReplaySongAudio();
-    if (options.script.empty() && !setStudioSound(std::move(frames))) {
-        transport.message = "no audio device: the studio plays silent";
+    if (options.script.empty()) {
+        transport.sound = setStudioSound(std::move(frames));
+        if (!transport.sound) {
+            transport.message = "no audio device: the studio plays silent";
+        }
     }
+}
+
+// The counts of the run heard now: on the device's own timing of its sound (until it has one,
+// for a quarter of a second at most, held at the run's start); without it, on the clock less
+// the device's latency.
+int64_t heardElapsed()
+{
+    const int64_t now = clockNow();
+    int64_t elapsed = 0;
+    if (transport.sound) {
+        if (studioSoundHeard(now, elapsed)) {
+            return elapsed;
+        }
+        if (now - transport.runClock < TIMING_WAIT_NS) {
+            return 0;
+        }
+    }
+    const double latency = transport.sound ? studioSoundLatency() : 0.0;
+    return static_cast<int64_t>(
+        (static_cast<double>(now - transport.runClock) / k3l::NANOSECONDS_PER_SECOND - latency) * SECOND);
 }
 
 // Seeks and restarts the play clock there.
@@ -181,31 +237,67 @@ int64_t neighbour(const std::vector<int64_t>& counts, int64_t count, bool forwar
     return before == counts.begin() ? 0 : *(before - 1);
 }
 
-// Reloads the module; a failure keeps the old one and says so.
-void reload()
+// Appends `item` to a list of `separator`-separated items.
+void addItem(std::string& list, const std::string& item, const char* separator)
 {
-    std::string error;
+    list += (list.empty() ? "" : separator) + item;
+}
+
+// Reloads the module (when asked) and the images given (IMAGE_SLOTS indices), and replays the show
+// to where it stands; what fails to load keeps its previous version and the message says so.
+void reload(bool module, const std::vector<int>& images)
+{
     const int64_t started = k3l::monotonicNanoseconds();
-    if (!reloadReplaySong(options.module.c_str(), error)) {
-        transport.message = error;
-    } else {
+    std::string reloaded, failed, error;
+    for (const int image : images) {
+        const std::filesystem::path path = hostPath(IMAGE_SLOTS[image].path);
+        if (reloadReplayImage(image)) {
+            addItem(reloaded, path.string(), ", ");
+        } else {
+            addItem(failed, "cannot load the image " + path.string() +
+                                (std::filesystem::is_regular_file(path) ? " (not an uncompressed 24- or 32-bit TGA)"
+                                                                        : " (no such file)") +
+                                "; the previous one stays", "; ");
+        }
+    }
+    if (module && reloadReplaySong(options.module.c_str(), error)) {
         mapSong();
         takeSound();
-        transport.message = "reloaded " + options.module + " in " +
-                            std::to_string((k3l::monotonicNanoseconds() - started) / 1000000) + " ms";
+        addItem(reloaded, options.module, ", ");
+    } else if (module) {
+        addItem(failed, error, "; ");
     }
-    say(transport.message);
+    refreshReplay();
+    if (!reloaded.empty()) {
+        transport.message = "reloaded " + reloaded + " in " +
+                            std::to_string((k3l::monotonicNanoseconds() - started) / 1000000) + " ms";
+        say(transport.message);
+    }
+    if (!failed.empty()) {
+        transport.message = failed;
+        say(transport.message);
+    }
     anchor();
 }
 
-// Starts the capture on the loop range (or the whole show), writing an MP4 beside data/.
+// Reloads the module and every image.
+void reloadAll()
+{
+    std::vector<int> images(IMAGE_COUNT);
+    for (int i = 0; i < IMAGE_COUNT; ++i) {
+        images[i] = i;
+    }
+    reload(true, images);
+}
+
+// Starts the capture on the loop range (or the whole show), writing an MP4 beside data/; its
+// progress comes back through a pipe.
 void renderRange()
 {
     if (transport.render != 0) {
         transport.message = "a render is already running";
         return;
     }
-    const std::string out = "k3lvana-studio-range.mp4";
     char size[32], from[32], to[32];
     std::snprintf(size, sizeof size, "%dx%d", options.width, options.height);
     std::snprintf(from, sizeof from, "%.6f", countSeconds(std::max<int64_t>(0, transport.loopIn)));
@@ -214,28 +306,66 @@ void renderRange()
     std::error_code unknown;  // the capture is built beside the studio
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", unknown);
     const std::string capture = (unknown ? std::string(".") : self.parent_path().string()) + "/k3lvana-capture";
-    std::vector<std::string> args = {capture, "-o", out, "--size", size, "--from", from, "--to", to, "--quiet"};
+    std::vector<std::string> args = {capture, "-o", RANGE_FILE, "--size", size, "--from", from, "--to", to};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
-    if (posix_spawn(&transport.render, capture.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        transport.message = "cannot start " + capture;
+        return;
+    }
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_adddup2(&files, ends[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const bool started = posix_spawn(&transport.render, capture.c_str(), &files, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&files);
+    close(ends[1]);
+    if (!started) {
+        close(ends[0]);
         transport.render = 0;
         transport.message = "cannot start " + capture;
         return;
     }
-    transport.message = "rendering " + std::string(from) + "-" + to + " s to " + out + "...";
+    fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    transport.renderOutput = ends[0];
+    transport.renderText.clear();
+    transport.renderLast.clear();
+    transport.message = "rendering " + std::string(from) + "-" + to + " s to " + RANGE_FILE + "...";
 }
 
-// Says when the render started by `c` has finished.
+// Shows the render's progress (the capture's last line) and says when it has finished.
 void checkRender()
 {
+    if (transport.render == 0) {
+        return;
+    }
+    char buffer[512];
+    bool fresh = false;
+    for (ssize_t got; (got = read(transport.renderOutput, buffer, sizeof buffer)) > 0;) {
+        transport.renderText.append(buffer, static_cast<size_t>(got));
+        for (size_t end; (end = transport.renderText.find('\n')) != std::string::npos; fresh = true) {
+            transport.renderLast = transport.renderText.substr(0, end);
+            transport.renderText.erase(0, end + 1);
+        }
+    }
+    std::string& last = transport.renderLast;
+    if (fresh && last.compare(0, std::strlen(CAPTURE_PREFIX), CAPTURE_PREFIX) == 0) {
+        last.erase(0, std::strlen(CAPTURE_PREFIX));
+    }
+    if (fresh) {
+        transport.message = "rendering " + std::string(RANGE_FILE) + ": " + last;
+    }
     int status = 0;
-    if (transport.render != 0 && waitpid(transport.render, &status, WNOHANG) == transport.render) {
+    if (waitpid(transport.render, &status, WNOHANG) == transport.render) {
+        close(transport.renderOutput);
         transport.render = 0;
-        transport.message = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "wrote k3lvana-studio-range.mp4"
-                                                                          : "the render failed";
+        transport.renderOutput = -1;
+        transport.message = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? last : "the render failed: " + last;
+        say(transport.message);
     }
 }
 
@@ -276,19 +406,21 @@ bool pressKey(unsigned long key, bool shift)
         }
         break;
     case XK_i:
-        transport.loopIn = at;
-        break;
     case XK_o:
-        transport.loopOut = at;
+        (key == XK_i ? transport.loopIn : transport.loopOut) = at;
+        if (transport.looping) {
+            anchor();  // the run goes round the new loop
+        }
         break;
     case XK_l:
         transport.looping = !transport.looping && transport.loopOut > std::max<int64_t>(0, transport.loopIn);
         if (transport.looping && (at < transport.loopIn || at >= transport.loopOut)) {
-            seekTo(std::max<int64_t>(0, transport.loopIn));
+            seekReplay(std::max<int64_t>(0, transport.loopIn));
         }
+        anchor();
         break;
     case XK_r:
-        reload();
+        reloadAll();
         break;
     case XK_c:
         renderRange();
@@ -299,30 +431,34 @@ bool pressKey(unsigned long key, bool shift)
     return true;
 }
 
-// Moves the show to where the play clock says, wrapping at the loop's out point.
+// Moves the show to what is heard now, round the loop.
 void follow()
 {
     if (transport.paused) {
         return;
     }
-    // What is heard now: the device hears the song from the anchor on, its latency later.
-    const int64_t latency = static_cast<int64_t>(studioSoundLatency() * k3l::NANOSECONDS_PER_SECOND);
-    const int64_t heard = std::max<int64_t>(0, clockNow() - transport.anchorClock - latency);
-    int64_t target = transport.anchorCount + heard * SECOND / k3l::NANOSECONDS_PER_SECOND;
-    if (transport.looping && target >= transport.loopOut) {
-        const int64_t in = std::max<int64_t>(0, transport.loopIn);
-        const int64_t length = transport.loopOut - in;
-        const int64_t over = (target - transport.loopOut) % length;
-        seekReplay(in + over);
-        transport.anchorCount = in + over;
-        transport.anchorClock = clockNow();
-        return;
+    transport.runElapsed = std::max(transport.runElapsed, heardElapsed());
+    seekReplay(runCount(transport.run, transport.runElapsed));
+}
+
+// Nanoseconds until the show next does something (its next moment, or the run's return to the
+// loop's in point), as long as the loop may wait for input.
+int64_t untilNextMoment()
+{
+    if (transport.paused) {
+        return PAUSED_WAIT_NS;
     }
-    seekReplay(target);
+    const int64_t at = replayPosition();
+    int64_t next = replayNextMoment();
+    if (runLoops(transport.run)) {
+        next = std::min(next, transport.run.loopOut);
+    }
+    const double seconds = countSeconds(std::max<int64_t>(0, next - at));
+    return std::min(PLAYING_WAIT_NS, static_cast<int64_t>(seconds * k3l::NANOSECONDS_PER_SECOND));
 }
 
 // The status line: time, order:row, scene, tick, pulse, the last event.
-std::string statusLine()
+void statusLine(std::string& status)
 {
     const int64_t at = replayPosition();
     char line[200];
@@ -335,15 +471,17 @@ std::string statusLine()
     std::snprintf(line, sizeof line, "%s %7.3f s  %02d:%02d  scene %d  tick %d  pulse %.2f  event %d%s",
                   transport.paused ? "||" : ">", countSeconds(at), order, row, show.scene.load(), show.tick.load(),
                   show.pulse.load(), replayLastEvent(), transport.looping ? "  loop" : "");
-    return line;
+    status.assign(line);
 }
 
-// Reads the picture back when the show drew since.
-void readPicture()
+// Reads the picture back when the show drew since; whether it did.
+bool readPicture()
 {
-    if (replayDrewFrame()) {
-        readFrame(picture.data(), options.width, options.height);
+    if (!replayDrewFrame()) {
+        return false;
     }
+    readFrame(picture.data(), options.width, options.height);
+    return true;
 }
 
 // Prints the picture's hash as the capture's frame log has it, with where the show stands.
@@ -401,16 +539,60 @@ void benchPlay(double seconds)
             lastAt = now;
             lastTick = show.tick.load();
         }
-        usleep(WAIT_MS * 1000);
+        usleep(static_cast<useconds_t>(untilNextMoment() / 1000));
     }
     intervals.erase(intervals.begin());  // the first runs from the start, not from a tick
     std::printf("bench play: tick interval %s\n", medianWorst(intervals).c_str());
 }
 
-// Runs the script of --script; exits with 0 when done, 2 on a bad command.
-void runScript()
+// Watches the module's and the images' directories for new versions of their files.
+void watchFiles()
 {
-    std::stringstream commands(options.script);
+    watch.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch.fd < 0) {
+        return;
+    }
+    const auto directoryOf = [](const std::string& path) {
+        const std::filesystem::path parent = hostPath(path).parent_path();
+        return parent.empty() ? std::string(".") : parent.string();
+    };
+    const uint32_t changes = IN_CLOSE_WRITE | IN_MOVED_TO;
+    watch.moduleDirectory = inotify_add_watch(watch.fd, directoryOf(options.module).c_str(), changes);
+    watch.imageDirectory = inotify_add_watch(watch.fd, directoryOf(IMAGE_SLOTS[0].path).c_str(), changes);
+}
+
+// Reloads what changed on disk since the last look: the module, the images.
+void takeChanges()
+{
+    alignas(inotify_event) char buffer[4096];
+    const std::string module = hostPath(options.module).filename().string();
+    bool moduleChanged = false;
+    std::vector<int> images;
+    for (ssize_t got; watch.fd >= 0 && (got = read(watch.fd, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + got;) {
+            const inotify_event* event = reinterpret_cast<const inotify_event*>(at);
+            at += sizeof(inotify_event) + event->len;
+            if (event->len == 0) {
+                continue;
+            }
+            moduleChanged = moduleChanged || (event->wd == watch.moduleDirectory && module == event->name);
+            for (int i = 0; i < IMAGE_COUNT; ++i) {
+                if (event->wd == watch.imageDirectory && std::strcmp(IMAGE_SLOTS[i].file, event->name) == 0 &&
+                    std::find(images.begin(), images.end(), i) == images.end()) {
+                    images.push_back(i);
+                }
+            }
+        }
+    }
+    if (moduleChanged || !images.empty()) {
+        reload(moduleChanged, images);
+    }
+}
+
+// Runs one line of script commands; exits with 2 on a bad one.
+void runScriptLine(const std::string& line)
+{
+    std::stringstream commands(line);
     std::string command;
     while (std::getline(commands, command, ',')) {
         const std::string arg = command.empty() ? "" : command.substr(1);
@@ -438,47 +620,28 @@ void runScript()
             benchPlay(std::atof(arg.c_str()));
         } else if (kind == 'm') {
             options.module = arg;
-            reload();
+            reload(true, {});
         } else {
             say("bad command: " + command);
             std::exit(2);
         }
     }
     std::fflush(stdout);
+}
+
+// Runs the script of --script (from standard input for "-"); exits with 0 when done.
+void runScript()
+{
+    if (options.script != "-") {
+        runScriptLine(options.script);
+        std::exit(0);
+    }
+    watchFiles();
+    for (std::string line; std::getline(std::cin, line);) {
+        takeChanges();
+        runScriptLine(line);
+    }
     std::exit(0);
-}
-
-// Watches the module's directory for a new version of it; the inotify descriptor, or -1.
-int watchModule()
-{
-    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    std::string file = options.module;
-    std::replace(file.begin(), file.end(), '\\', '/');
-    const std::filesystem::path path(file);
-    const std::string directory = path.has_parent_path() ? path.parent_path().string() : ".";
-    if (fd >= 0 && inotify_add_watch(fd, directory.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Whether the module file was written or replaced since the last call.
-bool moduleChanged(int fd)
-{
-    alignas(inotify_event) char buffer[4096];
-    std::string file = options.module;
-    std::replace(file.begin(), file.end(), '\\', '/');
-    const std::string name = std::filesystem::path(file).filename().string();
-    bool changed = false;
-    for (ssize_t got; fd >= 0 && (got = read(fd, buffer, sizeof buffer)) > 0;) {
-        for (char* at = buffer; at < buffer + got;) {
-            const inotify_event* event = reinterpret_cast<const inotify_event*>(at);
-            changed = changed || (event->len > 0 && name == event->name);
-            at += sizeof(inotify_event) + event->len;
-        }
-    }
-    return changed;
 }
 
 }  // namespace
@@ -523,7 +686,7 @@ void glutInit(int* argc, char** argv)
         std::exit(2);
     }
     if (!moments[0].empty()) {
-        transport.anchorCount = momentOf(moments[0].c_str(), "--start");
+        options.start = momentOf(moments[0].c_str(), "--start");
     }
     if (!moments[1].empty()) {
         transport.loopIn = momentOf(moments[1].c_str(), "--loop");
@@ -556,7 +719,7 @@ void glutMainLoop()
         }
     }
     mapSong();
-    seekTo(transport.looping ? transport.loopIn : transport.anchorCount);
+    seekTo(transport.looping ? transport.loopIn : options.start);
     if (!options.script.empty()) {
         runScript();
     }
@@ -567,28 +730,30 @@ void glutMainLoop()
         say(error);
         std::exit(1);
     }
-    const int watch = watchModule();
+    watchFiles();
+    int64_t drawn = 0;  // when the view was last drawn, on the monotonic clock
     for (;;) {
-        const ViewInput input = nextViewInput(transport.paused ? 50 : WAIT_MS);
+        const ViewInput input = nextViewInput(untilNextMoment());
         if (input.kind == ViewInput::Close || (input.kind == ViewInput::Key && !pressKey(input.keysym, input.shift))) {
             std::exit(0);
         }
         if (input.kind == ViewInput::Seek) {
             seekTo(input.count);
         }
-        if (moduleChanged(watch)) {
-            reload();
-        }
+        takeChanges();
         checkRender();
         follow();
-        readPicture();
-        viewState.position = replayPosition();
-        viewState.loopIn = transport.loopIn;
-        viewState.loopOut = transport.loopOut;
-        viewState.looping = transport.looping;
-        viewState.paused = transport.paused;
-        viewState.status = statusLine();
-        viewState.message = transport.message;
-        drawView(picture.data(), viewState);
+        const int64_t now = k3l::monotonicNanoseconds();
+        if (readPicture() || input.kind != ViewInput::Nothing || now - drawn >= STATUS_NS) {
+            viewState.position = replayPosition();
+            viewState.loopIn = transport.loopIn;
+            viewState.loopOut = transport.loopOut;
+            viewState.looping = transport.looping;
+            viewState.paused = transport.paused;
+            statusLine(viewState.status);
+            viewState.message = transport.message;
+            drawView(picture.data(), viewState);
+            drawn = now;
+        }
     }
 }

@@ -22,6 +22,8 @@ constexpr int SCENE_TOP = 22;       // the scene strip
 constexpr int EVENT_TOP = 40;       // the event marks and their codes
 constexpr int STRIP_HEIGHT = 14;    // pixels
 constexpr int STATUS_TOP = 74;      // the status line's top
+constexpr int MESSAGE_TOP = 92;     // the message line's top
+constexpr int MIN_WIDTH = 640;      // pixels: the status line fits however small the picture
 constexpr uint32_t BACKGROUND = 0x202024;  // 0xRRGGBB
 constexpr uint32_t SCENE_COLOURS[8] = {0x8a5a44, 0x4f7cac, 0x6aa84f, 0xc9a227, 0x9b59b6, 0x2bb3a3, 0xd35400, 0x7f8c8d};
 
@@ -34,7 +36,9 @@ struct View {
     Atom closeAtom = 0;
     int width = 0;          // pixels
     int height = 0;         // pixels, picture and timeline
+    int pictureWidth = 0;   // pixels
     int pictureHeight = 0;  // pixels
+    int pictureLeft = 0;    // pixels: the picture is centred above the timeline
     std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
     FT_Library fonts = nullptr;
     FT_Face face = nullptr;
@@ -135,8 +139,8 @@ void drawTimeline(const ViewState& state)
         fill(out, top + PATTERN_TOP - 3, 1, EVENT_TOP + 8, colour);
     }
     fill(timelineX(state.position), top, 2, STATUS_TOP - 4, 0xff4040);
-    const int after = text(4, top + STATUS_TOP + 12, state.status, 0xf0f0f0);
-    text(after + 12, top + STATUS_TOP + 12, state.message, 0xffc060);
+    text(4, top + STATUS_TOP + 12, state.status, 0xf0f0f0);
+    text(4, top + MESSAGE_TOP + 12, state.message, 0xffc060);
 }
 
 }  // namespace
@@ -148,8 +152,10 @@ bool openView(int width, int height, std::string& error)
         error = "no X display (DISPLAY is unset or unreachable)";
         return false;
     }
-    view.width = width;
+    view.width = std::max(width, MIN_WIDTH);
+    view.pictureWidth = width;
     view.pictureHeight = height;
+    view.pictureLeft = (view.width - width) / 2;
     view.height = height + TIMELINE_HEIGHT;
     view.pixels.assign(static_cast<size_t>(view.width) * view.height, 0);
     const int screen = DefaultScreen(view.display);
@@ -178,8 +184,12 @@ void drawView(const uint8_t* bgr, const ViewState& state)
     if (view.display == nullptr) {
         return;
     }
-    for (int i = 0; i < view.width * view.pictureHeight; ++i) {
-        view.pixels[i] = uint32_t{bgr[i * 3]} | uint32_t{bgr[i * 3 + 1]} << 8 | uint32_t{bgr[i * 3 + 2]} << 16;
+    for (int y = 0; y < view.pictureHeight; ++y) {
+        const uint8_t* from = bgr + static_cast<size_t>(y) * view.pictureWidth * 3;
+        uint32_t* to = &view.pixels[static_cast<size_t>(y) * view.width + view.pictureLeft];
+        for (int x = 0; x < view.pictureWidth; ++x, from += 3) {
+            to[x] = uint32_t{from[0]} | uint32_t{from[1]} << 8 | uint32_t{from[2]} << 16;
+        }
     }
     drawTimeline(state);
     if (state.status != view.title) {  // the title carries the status line, for window lists and the tests
@@ -190,7 +200,7 @@ void drawView(const uint8_t* bgr, const ViewState& state)
     XFlush(view.display);
 }
 
-ViewInput nextViewInput(int milliseconds)
+ViewInput nextViewInput(int64_t nanoseconds)
 {
     ViewInput input;
     if (view.display == nullptr) {
@@ -198,7 +208,8 @@ ViewInput nextViewInput(int milliseconds)
     }
     if (XPending(view.display) == 0) {
         pollfd wait{ConnectionNumber(view.display), POLLIN, 0};
-        poll(&wait, 1, milliseconds);
+        const timespec timeout{static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+        ppoll(&wait, 1, &timeout, nullptr);
         if (XPending(view.display) == 0) {
             return input;
         }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-constexpr int TIMELINE_HEIGHT = 96;  // pixels below the picture
+constexpr int TIMELINE_HEIGHT = 112;  // pixels below the picture
 
 // What the timeline and the status line show, besides the replay's tables.
 struct ViewState {
@@ -34,8 +34,8 @@ bool openView(int width, int height, std::string& error);
 // Draws the picture (BGR, top row first), the timeline and the status line, and shows them.
 void drawView(const uint8_t* bgr, const ViewState& state);
 
-// The next input, waiting at most `milliseconds` for one; kind Nothing when none came.
-ViewInput nextViewInput(int milliseconds);
+// The next input, waiting at most `nanoseconds` for one; kind Nothing when none came.
+ViewInput nextViewInput(int64_t nanoseconds);
 
 // The window's X id, for the tests that drive it (0 without a window).
 unsigned long viewWindowId();

@@ -9,11 +9,16 @@
 #   range      the capture's --from/--to (seconds and order:row) writes the whole capture's frames
 #   window     keys and a click through xdotool in the window: seek, loop, reload on a file change;
 #              the music heard on the test sink while playing, silence while paused
+#   heard      after a seek in the window, every kick heard on the test sink has its row's event
+#              reach the show within 5 ms
 set -uo pipefail
 case_name=$1
 studio=$2
 capture=$3
 data=$4
+probed=$5
+make_module=$6
+monitor_onsets=$7
 SIZE=80x60  # pixels: small, the replay's cost is the drawing
 FPS=10      # frames per second of the capture the pictures are compared with
 
@@ -78,6 +83,44 @@ reload)
     done
     grep -q "reloaded song.it" stderr && grep -q "cannot load the module broken.it; the previous one plays on" stderr ||
         fail "the reload messages: $(cat stderr)"
+    # Images changed on disk while the studio stands in scene 1, which shows afraid512.tga: from
+    # missing to blue, back to the show's own, then broken. Each picture, here and after a seek back,
+    # is the capture's with the image of the moment.
+    whole_log 31
+    mkdir blue && cp -r data blue/ && solid_image blue/data/afraid512.tga '\xff\0\0\xff'
+    (cd blue && "$capture" -o blue.mp4 --size $SIZE --fps $FPS --quiet --frame-log ../blue.log --seconds 31) >/dev/null 2>&1 ||
+        fail "capture with the blue image failed"
+    mv data/afraid512.tga afraid512.tga
+    coproc STUDIO { "$studio" --size $SIZE --script - --loop 25 35 2>stderr; }
+    # Sends a line of commands and echoes the next line the studio prints about where it stands.
+    ask() {
+        echo "$1" >&"${STUDIO[1]}"
+        while read -r line <&"${STUDIO[0]}"; do
+            case $line in "at "*) echo "$line"; return ;; esac
+        done
+        fail "the studio ended: $(cat stderr)"
+    }
+    # Fails unless the studio's picture after $1 is the frame at $3 s of the capture's log $2.
+    expect_frame() {
+        local got want
+        got=$(ask "$1")
+        want=$(awk -v t="$3" '$1 == "frame" && $3 == t {print $6}' "$2")
+        [ -n "$want" ] && [ "${got##* }" = "$want" ] || fail "after '$1' with $2's image: $got, the capture's $want"
+        [ "$(echo "$got" | awk '{print $10, $11, $12}')" = "25.000000 35.000000 1" ] || fail "the loop was lost: $got"
+    }
+    ask s30,h >/dev/null
+    cp blue/data/afraid512.tga data/afraid512.tga
+    expect_frame h blue.log 30.000000
+    cp afraid512.tga data/afraid512.tga.new && mv data/afraid512.tga.new data/afraid512.tga
+    expect_frame h whole.log 30.000000
+    expect_frame s29,h whole.log 29.000000
+    head -c 100 blue/data/afraid512.tga >data/afraid512.tga
+    expect_frame h whole.log 29.000000
+    exec {STUDIO[1]}>&-
+    wait "$STUDIO_PID" || fail "the studio failed: $(cat stderr)"
+    grep -q "reloaded data/afraid512.tga" stderr &&
+        grep -q "cannot load the image data/afraid512.tga (not an uncompressed 24- or 32-bit TGA); the previous one stays" stderr ||
+        fail "the image reload messages: $(cat stderr)"
     ;;
 range)
     whole_log 20
@@ -122,7 +165,7 @@ window)
     sleep 3
     title_is '> +4[0-9].*loop'  # two seconds of loop, played for three: back inside it
     press "$id" l
-    xdotool mousemove --window "$id" 160 260 click 1
+    xdotool mousemove --window "$id" 320 260 click 1
     title_is ' 10[0-9]\.[0-9]+ s'  # the timeline's middle: half the show's 207 s
     cp data/zelto-07.tga data/zelto-07.tga.new && mv data/zelto-07.tga.new data/zelto-07.tga
     for _ in $(seq 1 300); do grep -q reloaded stderr && break; sleep 0.1; done
@@ -130,6 +173,31 @@ window)
     press "$id" Escape
     wait_exit 10
     [ "$status" = 0 ] || fail "status $status after Escape"
+    ;;
+heard)
+    # Kicks every fourth row (480 ms), each row with a beat event.
+    "$make_module" song.it 400 $(for row in $(seq 0 4 396); do printf '%d:0A ' "$row"; done) ||
+        fail "cannot write the module"
+    K3L_PROBE_REPORT=$work/report "$probed" --module song.it --size 80x60 --start 10 >stdout 2>stderr &
+    pid=$!
+    id=$(timeout 60 xdotool search --sync --onlyvisible --name '^k3lvana studio' | head -n 1)
+    [ -n "$id" ] || fail "no window"
+    sleep 1.5
+    press "$id" Right
+    "$monitor_onsets" 4 >onsets || fail "nothing recorded on the test sink"
+    press "$id" Escape
+    wait_exit 10
+    [ "$status" = 0 ] || fail "status $status after Escape"
+    # Each kick heard against the nearest event to reach the show.
+    awk 'FNR == NR { if ($1 == "event") event[++n] = $2; next }
+        $1 == "onset" { best = 1e18
+            for (i = 1; i <= n; ++i) if ((event[i] - $2) ^ 2 < best ^ 2) best = event[i] - $2
+            off[++m] = best / 1e6 }
+        END {
+            for (i = 2; i <= m; ++i) { x = off[i]; for (j = i - 1; j > 0 && off[j] > x; --j) off[j + 1] = off[j]; off[j + 1] = x }
+            printf "heard: %d kicks, their events from %.2f to %.2f ms off, median %.2f ms\n", m, off[1], off[m], off[int((m + 1) / 2)]
+            exit !(m >= 6 && off[1] >= -5 && off[m] <= 5) }' report onsets >why || fail "$(cat why)"
+    cat why
     ;;
 *)
     fail "no such case"
