@@ -25,6 +25,7 @@
 
 #include "capture/offline_glut.h"
 #include "capture/player.h"
+#include "capture/progress.h"
 #include "capture/session.h"
 #include "capture/video_writer.h"
 #include "capture/virtual_clock.h"
@@ -105,6 +106,9 @@ void glutMainLoop()
             offlineGlut.redisplayRequested = false;
             drawnScene = show.scene.load();
             offlineGlut.display();
+            if (now - origin < captureFromCount()) {
+                updateProgress(0, countSeconds(now - origin));  // the lead-in to --from is played too
+            }
         }
         if (now == frameAt) {
             const bool fresh = offlineGlut.framesSwapped != framesRead || pixels == nullptr;

@@ -327,7 +327,10 @@ void beginCaptureOutput()
     }
     const double song = songSeconds();
     const double expected = options.seconds > 0.0 && (song <= 0.0 || options.seconds < song) ? options.seconds : song;
-    startProgress(options.progress, expected);
+    // The show is played up to the range's end and no further: the progress counts up to there.
+    const double played = range.to >= 0 && (expected <= 0.0 || countSeconds(range.to) < expected) ? countSeconds(range.to)
+                                                                                                   : expected;
+    startProgress(options.progress, played);
     startStoryboard(options.width, options.height, expected);
 }
 
