@@ -356,16 +356,25 @@ void startReplay()
     seekReplay(0);
 }
 
-bool reloadReplaySong(const char* path, std::string& error)
+bool takeReplaySong(const char* path, std::string& error)
 {
     FMUSIC_MODULE* fresh = FMUSIC_LoadSong(path);
     if (fresh == nullptr) {
-        error = std::string("cannot load the module ") + path + "; the previous one plays on";
+        error = std::string("cannot load the module ") + path;
+        return false;
+    }
+    FMUSIC_FreeSong(song);
+    song = fresh;
+    return true;
+}
+
+bool reloadReplaySong(const char* path, std::string& error)
+{
+    if (!takeReplaySong(path, error)) {
+        error += "; the previous one plays on";
         return false;
     }
     const int64_t position = replay.position;
-    FMUSIC_FreeSong(song);
-    song = fresh;
     replayTables.events = recordSong(replayTables.endCount);
     recordShow();
     seekReplay(position);

@@ -37,6 +37,10 @@ extern ReplayTables replayTables;
 // tables, and stands before the first moment. Call once the show has loaded, its song playing.
 void startReplay();
 
+// Takes the module at `path` as the song in place of the show's own, before startReplay. False
+// with `error` when it cannot be loaded: the previous song stays.
+bool takeReplaySong(const char* path, std::string& error);
+
 // Takes the module at `path` as the song (kept only when it loads) and replays the show
 // again from its start, standing at the same position after. False with `error` when the
 // module cannot be loaded: the previous song stays.

@@ -358,6 +358,7 @@ void checkRender()
     }
     if (fresh) {
         transport.message = "rendering " + std::string(RANGE_FILE) + ": " + last;
+        say(transport.message);
     }
     int status = 0;
     if (waitpid(transport.render, &status, WNOHANG) == transport.render) {
@@ -710,14 +711,12 @@ int createPointerWindow(const char*)
 void glutMainLoop()
 {
     picture.assign(static_cast<size_t>(options.width) * options.height * 3, 0);
-    startReplay();
-    if (options.module != SHOW_SONG) {
-        std::string error;
-        if (!reloadReplaySong(options.module.c_str(), error)) {
-            say(error);
-            std::exit(1);
-        }
+    std::string error;
+    if (options.module != SHOW_SONG && !takeReplaySong(options.module.c_str(), error)) {
+        say(error);
+        std::exit(1);
     }
+    startReplay();
     mapSong();
     seekTo(transport.looping ? transport.loopIn : options.start);
     if (!options.script.empty()) {
@@ -725,7 +724,6 @@ void glutMainLoop()
     }
     takeSound();
     anchor();
-    std::string error;
     if (!openView(options.width, options.height, error)) {
         say(error);
         std::exit(1);

@@ -135,6 +135,7 @@ range)
     done
     ;;
 window)
+    RANGE=k3lvana-studio-range.mp4
     "$studio" --size 320x240 --start 30 >stdout 2>stderr &
     pid=$!
     id=$(timeout 60 xdotool search --sync --onlyvisible --name '^k3lvana studio' | head -n 1)
@@ -164,6 +165,11 @@ window)
     title_is '> +4[0-9].*loop'
     sleep 3
     title_is '> +4[0-9].*loop'  # two seconds of loop, played for three: back inside it
+    # The loop rendered by the capture, its progress on the way.
+    press "$id" c
+    for _ in $(seq 1 600); do grep -q "wrote $RANGE" stderr && break; sleep 0.1; done
+    grep -q "rendering $RANGE: *[0-9]*%" stderr && grep -q "wrote $RANGE: 12[01] frames" stderr ||
+        fail "the render of the loop: $(grep -a "$RANGE" stderr)"
     press "$id" l
     xdotool mousemove --window "$id" 320 260 click 1
     title_is ' 10[0-9]\.[0-9]+ s'  # the timeline's middle: half the show's 207 s
@@ -188,15 +194,16 @@ heard)
     press "$id" Escape
     wait_exit 10
     [ "$status" = 0 ] || fail "status $status after Escape"
-    # Each kick heard against the nearest event to reach the show.
-    awk 'FNR == NR { if ($1 == "event") event[++n] = $2; next }
+    # Each kick heard against the nearest event to reach the show (the build under ThreadSanitizer
+    # runs this case for its races, and is too slow to be timed).
+    awk -v most="$([ -n "${TSAN_OPTIONS:-}" ] && echo 1e9 || echo 5)" 'FNR == NR { if ($1 == "event") event[++n] = $2; next }
         $1 == "onset" { best = 1e18
             for (i = 1; i <= n; ++i) if ((event[i] - $2) ^ 2 < best ^ 2) best = event[i] - $2
             off[++m] = best / 1e6 }
         END {
             for (i = 2; i <= m; ++i) { x = off[i]; for (j = i - 1; j > 0 && off[j] > x; --j) off[j + 1] = off[j]; off[j + 1] = x }
             printf "heard: %d kicks, their events from %.2f to %.2f ms off, median %.2f ms\n", m, off[1], off[m], off[int((m + 1) / 2)]
-            exit !(m >= 6 && off[1] >= -5 && off[m] <= 5) }' report onsets >why || fail "$(cat why)"
+            exit !(m >= 6 && off[1] >= -most && off[m] <= most) }' report onsets >why || fail "$(cat why)"
     cat why
     ;;
 *)
