@@ -131,8 +131,9 @@ Look classify(const uint8_t* rgb, int stride)
 // A value ffprobe reports for the first stream of a kind ("v" or "a"), e.g. "nb_read_frames".
 std::string probe(const std::string& mp4, const std::string& stream, const std::string& entry)
 {
-    std::string value = runProgram({"/usr/bin/ffprobe", "-v", "error", "-count_frames", "-select_streams", stream + ":0",
-                                     "-show_entries", "stream=" + entry, "-of", "default=noprint_wrappers=1:nokey=1", mp4},
+    std::string value = runProgram({"/usr/bin/ffprobe", "-v", "error", "-count_frames", "-select_streams",
+                                     stream + ":0", "-show_entries", "stream=" + entry, "-of",
+                                     "default=noprint_wrappers=1:nokey=1", mp4},
                                     "/").out;
     return value.substr(0, value.find_first_of("\r\n"));
 }
@@ -226,7 +227,8 @@ TEST(Capture, TheTestModuleFrameByFrame)
 
     // The music's first click sounds where its row starts.
     const std::string pcm =
-        runProgram({"/usr/bin/ffmpeg", "-v", "error", "-i", mp4, "-f", "s16le", "-ac", "1", "-ar", "44100", "-"}, "/").out;
+        runProgram({"/usr/bin/ffmpeg", "-v", "error", "-i", mp4, "-f", "s16le", "-ac", "1", "-ar", "44100", "-"},
+                   "/").out;
     std::vector<int16_t> audio(pcm.size() / 2);
     std::memcpy(audio.data(), pcm.data(), audio.size() * 2);
     EXPECT_NEAR(static_cast<double>(audio.size()), static_cast<double>(log.audioFrames), 1024.0);  // AAC blocks
