@@ -1,6 +1,8 @@
 #pragma once
 // A Zxx handler for tests and tools that notes when each event arrives.
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "platform/fmod.h"
@@ -24,3 +26,13 @@ std::vector<Arrival> arrivals();
 
 // Nanoseconds on the monotonic clock.
 int64_t nowNs();
+
+// Waits up to `limitMs` for `done`, looking every 10 ms; whether it came.
+template <typename Done>
+bool waitFor(Done done, int limitMs)
+{
+    for (int waited = 0; waited < limitMs && !done(); waited += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}

@@ -20,14 +20,14 @@ constexpr int EVENT_ROWS[] = {0, 8, 16, 24};
 constexpr double ROW_MS = 120.0;      // speed 6, tempo 125
 constexpr double SPACING_MS = 100.0;  // how far the arrivals' spacing may stray: the device's jumps, and a busy machine
 constexpr double WAITED_MS = 1000.0;  // the song waits at least this long for the device to settle
-constexpr int64_t WAIT_NS = 12000000000;  // how long to wait for every event
+constexpr int WAIT_MS = 12000;  // how long to wait for every event
 constexpr int JITTERY_MS = 600;           // milliseconds the settling stand-in asks for jittery pairs
 constexpr double AGREEING_MS = 40.0;      // how long the player waits for agreeing buffers (its STEADY_NS)
 constexpr double HEARD_AFTER_MS = 93.0;   // the latency the stand-in reports
 }  // namespace
 
 // Plays a song of four events (at EVENT_ROWS) on the stand-in as it is set, until they have all
-// arrived or WAIT_NS has passed; the time it was started goes to `start`.
+// arrived or WAIT_MS have passed; the time it was started goes to `start`.
 std::vector<Arrival> playFourEvents(int64_t& start)
 {
     ScratchDir dir;
@@ -46,9 +46,7 @@ std::vector<Arrival> playFourEvents(int64_t& start)
     clearArrivals();
     start = nowNs();
     FMUSIC_PlaySong(module);
-    while (arrivals().size() < 4 && nowNs() - start < WAIT_NS) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    waitFor([] { return arrivals().size() >= 4; }, WAIT_MS);
     FMUSIC_FreeSong(module);
     FSOUND_Close();
     return arrivals();
@@ -90,16 +88,6 @@ constexpr int LOSS_ROWS = 200;         // rows of the song (speed 3, tempo 150: 
 constexpr int LOSS_EVERY = 4;          // rows between two events
 constexpr int64_t LOSS_ROW_NS = 50000000;
 constexpr double TIMELINE_MS = 5.0;    // how far an event may be from its row on the timeline
-
-// Waits up to `limitMs` for `done`; whether it came.
-template <typename Done>
-bool waitFor(Done done, int limitMs)
-{
-    for (int waited = 0; waited < limitMs && !done(); waited += 10) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
 
 // Plays a song of an event every fourth row on the steady stand-in, makes the device fail `how`
 // once it has played for `playMs` (past the player's settling time), brings it back once the

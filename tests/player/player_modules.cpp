@@ -1,8 +1,6 @@
 #include "player_modules.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 itw::Sample clickSample()
 {

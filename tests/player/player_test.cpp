@@ -229,9 +229,8 @@ TEST_F(SilentPlayer, HandlersMayCallThePlayer)
     });
     clearArrivals();
     FMUSIC_PlaySong(song);
-    for (int waited = 0; waited < 5000 && arrivals().size() < 8; waited += 5) {
-        sleepMs(5);  // three restarts at row 1 (each starts the sound system anew), then row 4
-    }
+    // Three restarts at row 1 (each starts the sound system anew), then row 4.
+    waitFor([] { return arrivals().size() >= 8; }, 5000);
     FMUSIC_StopSong(song);
     std::vector<int> parameters;
     for (const Arrival& arrival : arrivals()) {
@@ -273,9 +272,7 @@ TEST(DevicePlayer, PlaysTheSongAndEventsArriveWhenTheirRowsAreHeard)
     sleepMs(500);
     clearArrivals();
     FMUSIC_PlaySong(song);
-    for (int waited = 0; waited < 10000 && arrivals().size() < 12; waited += 10) {
-        sleepMs(10);  // the whole song and its first rows again, once the server plays
-    }
+    waitFor([] { return arrivals().size() >= 12; }, 10000);  // the whole song and its first rows again
     FMUSIC_StopSong(song);
     const int64_t stoppedNs = nowNs();
     sleepMs(300);

@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include "platform/fmod.h"
 #include "platform/player_live.h"

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,7 +14,6 @@
 #include "assets/textures.h"
 #include "gfx/particles.h"
 #include "gfx/projection.h"
-#include "gfx/rings.h"
 #include "shared/random.h"
 #include "support/process.h"
 #include "support/stand_ins.h"
@@ -46,7 +44,6 @@ protected:
         // Loading runs where there is no data directory: no image loads.
         ASSERT_EQ(chdir("/"), 0);
         loadSucceeds = true;
-        glutCounts = GlutCounts{};
         clearCallLog();
         song = nullptr;
         fakeClock = FakeClock{};
@@ -54,7 +51,6 @@ protected:
         frameTimer = FrameTimer{};
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);
-        glMatrixMode(GL_TEXTURE);
     }
 
     // Runs the loading sequence and returns what it printed.
@@ -76,7 +72,8 @@ TEST_F(LoadingTest, SuccessPrintsTheWholeLineLeavesTheCanvasAndRequestsFullScree
     EXPECT_EQ(song, recordedSong());
     EXPECT_EQ(frameTimer.startCount, 4242);
 
-    // Tables, rings, and a swarm walked 200 steps: 20000 numbers of the sequence.
+    // Tables, rings, and a swarm walked 200 steps: 20000 numbers of the sequence. (The rings, the
+    // swarm, the canvas's projection and the matrix mode loading leaves: frames_test's fingerprints.)
     const uint32_t loaded = k3l::randState;
     k3l::randState = seed;
     for (int i = 0; i < 200 * 2 * PARTICLE_COUNT; ++i) {
@@ -85,8 +82,6 @@ TEST_F(LoadingTest, SuccessPrintsTheWholeLineLeavesTheCanvasAndRequestsFullScree
     EXPECT_EQ(k3l::randState, loaded);
     EXPECT_EQ(sinDeg(90), 1.0f);
     EXPECT_EQ(sinDeg(-390), sinDeg(30));  // a negative angle loses its sign; whole turns wrap
-    EXPECT_EQ(ringDepths[23], -230);
-    EXPECT_EQ(ringOutline[0].x, 2.0f);
 
     for (const GLenum capability : {GL_BLEND, GL_TEXTURE_2D, GL_CULL_FACE, GL_LINE_SMOOTH, GL_POINT_SMOOTH}) {
         EXPECT_TRUE(glIsEnabled(capability)) << capability;
@@ -97,19 +92,9 @@ TEST_F(LoadingTest, SuccessPrintsTheWholeLineLeavesTheCanvasAndRequestsFullScree
     EXPECT_EQ(value, GL_SRC_ALPHA);
     glGetIntegerv(GL_BLEND_DST, &value);
     EXPECT_EQ(value, GL_ONE_MINUS_SRC_ALPHA);
-    glGetIntegerv(GL_MATRIX_MODE, &value);
-    EXPECT_EQ(value, GL_MODELVIEW);
     GLfloat size = 0;
     glGetFloatv(GL_POINT_SIZE, &size);
     EXPECT_EQ(size, 5.0f);
-    // The canvas: (0, 0, -4) and (320, 240, 4) land on opposite corners of the clip cube.
-    GLfloat p[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, p);
-    EXPECT_FLOAT_EQ(p[0] * 320 + p[12], 1.0f);
-    EXPECT_FLOAT_EQ(p[5] * 240 + p[13], 1.0f);
-    EXPECT_FLOAT_EQ(p[10] * 4 + p[14], -1.0f);
-    EXPECT_FLOAT_EQ(p[12], -1.0f);
-    EXPECT_FLOAT_EQ(p[13], -1.0f);
 }
 
 TEST_F(LoadingTest, MissingModuleStopsEarlyWithItsMessage)

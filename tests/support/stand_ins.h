@@ -28,10 +28,5 @@ extern FMUSIC_CALLBACK registeredHandler;
 // A handle the stand-in player gives out for a loaded song.
 FMUSIC_MODULE* recordedSong();
 
-// GLUT calls counted: written by the stand-ins, read and reset by the tests.
-struct GlutCounts {
-    int postRedisplay = 0;
-    int swapBuffers = 0;
-    int fullScreen = 0;
-};
-extern GlutCounts glutCounts;
+// glutPostRedisplay calls counted: written by the stand-in, read and reset by the tests.
+extern int redisplays;
