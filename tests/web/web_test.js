@@ -18,8 +18,9 @@ const firstCutOnly = process.argv.includes('--first-cut');  // the page as it is
 const only = (process.argv.find(arg => arg.startsWith('--only=')) || '').slice('--only='.length);  // the one test page to run, or all
 const ROW_MS = 120;  // milliseconds per row of make_sync_module's songs
 const CHROMIUM = '/usr/lib/chromium/chromium';
-const IMAGES = ['afraid512', 'afraid64', 'noise', 'credits', 'noiseliscio', 'confidence512', 'confidence', 'schizzi',
-                'sprite', 'scoramento', 'gatto', 'wisdom', 'wisdom64', 'vs', 'uncertainty64', 'brave', 'creditifinali'];
+// The show's image files, from its table of them.
+const IMAGES = Array.from(fs.readFileSync(path.join(__dirname, '../../src/assets/image_table.h'), 'utf8')
+  .matchAll(/^K3L_IMAGE\(\w+, "(\w+)\.tga"\)/gm), match => match[1]);
 const COLOURS = {afraid512: [255, 0, 0], confidence512: [0, 0, 255], creditifinali: [0, 255, 0]};
 const LOADED = '[LOADING' + '..'.repeat(9) + ']\nLoaded.' + '\n'.repeat(25);
 const NOT_LOADED = '[LOADING' + '..'.repeat(7) + '\nImpossibile caricare il file\n';
