@@ -454,8 +454,10 @@ int64_t untilNextMoment()
     if (runLoops(transport.run)) {
         next = std::min(next, transport.run.loopOut);
     }
-    const double seconds = countSeconds(std::max<int64_t>(0, next - at));
-    return std::min(PLAYING_WAIT_NS, static_cast<int64_t>(seconds * k3l::NANOSECONDS_PER_SECOND));
+    if (next <= at) {
+        return PLAYING_WAIT_NS;  // the show's end: nothing more is due
+    }
+    return std::min(PLAYING_WAIT_NS, static_cast<int64_t>(countSeconds(next - at) * k3l::NANOSECONDS_PER_SECOND));
 }
 
 // The status line: time, order:row, scene, tick, pulse, the last event.
@@ -566,10 +568,14 @@ void watchFiles()
 void takeChanges()
 {
     alignas(inotify_event) char buffer[4096];
+    ssize_t got = watch.fd >= 0 ? read(watch.fd, buffer, sizeof buffer) : -1;
+    if (got <= 0) {
+        return;
+    }
     const std::string module = hostPath(options.module).filename().string();
     bool moduleChanged = false;
     std::vector<int> images;
-    for (ssize_t got; watch.fd >= 0 && (got = read(watch.fd, buffer, sizeof buffer)) > 0;) {
+    for (; got > 0; got = read(watch.fd, buffer, sizeof buffer)) {
         for (char* at = buffer; at < buffer + got;) {
             const inotify_event* event = reinterpret_cast<const inotify_event*>(at);
             at += sizeof(inotify_event) + event->len;

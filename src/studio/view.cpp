@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "capture/virtual_clock.h"
@@ -194,7 +195,9 @@ void drawView(const uint8_t* bgr, const ViewState& state)
     drawTimeline(state);
     if (state.status != view.title) {  // the title carries the status line, for window lists and the tests
         view.title = state.status;
-        XStoreName(view.display, view.window, ("k3lvana studio " + view.title).c_str());
+        char title[256];
+        std::snprintf(title, sizeof title, "k3lvana studio %s", view.title.c_str());
+        XStoreName(view.display, view.window, title);
     }
     XPutImage(view.display, view.window, view.gc, view.image, 0, 0, 0, 0, view.width, view.height);
     XFlush(view.display);
