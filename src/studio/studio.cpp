@@ -747,8 +747,12 @@ void glutMainLoop()
         takeChanges();
         checkRender();
         follow();
+        // The view is drawn for a new picture or an input, and for a new status at most every STATUS_NS.
         const int64_t now = k3l::monotonicNanoseconds();
-        if (readPicture() || input.kind != ViewInput::Nothing || now - drawn >= STATUS_NS) {
+        const bool moved = viewState.position != replayPosition() || viewState.paused != transport.paused ||
+                           viewState.looping != transport.looping || viewState.loopIn != transport.loopIn ||
+                           viewState.loopOut != transport.loopOut || viewState.message != transport.message;
+        if (readPicture() || input.kind != ViewInput::Nothing || (moved && now - drawn >= STATUS_NS)) {
             viewState.position = replayPosition();
             viewState.loopIn = transport.loopIn;
             viewState.loopOut = transport.loopOut;
