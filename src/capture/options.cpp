@@ -1,13 +1,11 @@
 #include "capture/options.h"
 
 #include <getopt.h>
-#include <libopenmpt/libopenmpt.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/module_render.h"
 
 namespace {
 
@@ -15,7 +13,6 @@ constexpr int MIN_SIDE = 16;           // pixels
 constexpr int MAX_SIDE = 7680;         // pixels
 constexpr int MAX_FPS = 240;           // frames per second
 constexpr int MAX_CRF = 51;            // x264's worst quality
-constexpr double MAX_SECONDS = 3600.0; // seconds of show time
 
 const char* const USAGE =
     "usage: k3lvana-capture [options]\n"
@@ -80,18 +77,6 @@ bool isLongName(const std::string& spelled)
     return false;
 }
 
-// Parses a whole decimal integer; false on anything else.
-bool readInt(const char* text, int& value)
-{
-    char* end = nullptr;
-    const long parsed = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || parsed < -1000000 || parsed > 1000000) {
-        return false;
-    }
-    value = static_cast<int>(parsed);
-    return true;
-}
-
 // Parses "WxH".
 bool readSize(const char* text, int& width, int& height)
 {
@@ -100,7 +85,7 @@ bool readSize(const char* text, int& width, int& height)
         return false;
     }
     const std::string left(text, cross);
-    return readInt(left.c_str(), width) && readInt(cross + 1, height);
+    return readWholeNumber(left.c_str(), width) && readWholeNumber(cross + 1, height);
 }
 
 // Checks and stores the value of option `code`, named `name` on the command line.
@@ -118,13 +103,13 @@ bool readValue(int code, const std::string& name, const char* value, CaptureOpti
                options.width % 2 == 0 && options.height % 2 == 0;
         break;
     case OPTION_FPS:
-        good = readInt(value, options.fps) && options.fps >= 1 && options.fps <= MAX_FPS;
+        good = readWholeNumber(value, options.fps) && options.fps >= 1 && options.fps <= MAX_FPS;
         break;
     case OPTION_SECONDS: {
         char* end = nullptr;
         options.seconds = std::strtod(value, &end);
         good = end != value && *end == '\0' && std::isfinite(options.seconds) && options.seconds > 0.0 &&
-               options.seconds <= MAX_SECONDS;
+               options.seconds <= MAX_SHOW_SECONDS;
         break;
     }
     case OPTION_STORYBOARD:
@@ -154,7 +139,7 @@ bool readValue(int code, const std::string& name, const char* value, CaptureOpti
         good = readShowMoment(value, options.to);
         break;
     case OPTION_CRF:
-        good = readInt(value, options.crf) && options.crf >= 0 && options.crf <= MAX_CRF;
+        good = readWholeNumber(value, options.crf) && options.crf >= 0 && options.crf <= MAX_CRF;
         break;
     default:
         break;
@@ -166,46 +151,6 @@ bool readValue(int code, const std::string& name, const char* value, CaptureOpti
 }
 
 }  // namespace
-
-bool readShowMoment(const char* text, ShowMoment& moment)
-{
-    const char* colon = std::strchr(text, ':');
-    if (colon != nullptr) {
-        const std::string order(text, colon);
-        moment = ShowMoment{};
-        return readInt(order.c_str(), moment.order) && readInt(colon + 1, moment.row) && moment.order >= 0 &&
-               moment.row >= 0;
-    }
-    char* end = nullptr;
-    const double seconds = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite(seconds) || seconds < 0.0 || seconds > MAX_SECONDS) {
-        return false;
-    }
-    moment = ShowMoment{};
-    moment.seconds = seconds;
-    return true;
-}
-
-bool momentSeconds(const ShowMoment& moment, const char* songPath, double& seconds, std::string& error)
-{
-    seconds = moment.seconds;
-    if (moment.order < 0) {
-        return true;
-    }
-    ModuleRender song;
-    if (!loadModuleFile(song, songPath, DEFAULT_MIX_RATE, false)) {
-        error = std::string("cannot read the song ") + songPath;
-        return false;
-    }
-    seconds = openmpt_module_set_position_order_row(song.decoder, moment.order, moment.row);
-    const bool reached = openmpt_module_get_current_order(song.decoder) == moment.order &&
-                         openmpt_module_get_current_row(song.decoder) == moment.row;
-    unloadModule(song);
-    if (!reached) {
-        error = std::to_string(moment.order) + ":" + std::to_string(moment.row) + ": the song has no such order and row";
-    }
-    return reached;
-}
 
 const char* captureUsage()
 {

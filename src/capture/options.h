@@ -2,19 +2,7 @@
 // The capture's command line, as glutInit receives it.
 #include <string>
 
-// A moment of the show on the command line: seconds, or a pattern position of the song.
-struct ShowMoment {
-    double seconds = -1.0;  // seconds of show time; -1: none given (or a position below)
-    int order = -1;         // order of "order:row"; -1: the moment is in seconds
-    int row = 0;            // row of "order:row"
-};
-
-// Reads "S" (seconds, >= 0) or "ORDER:ROW" into `moment`; false on anything else.
-bool readShowMoment(const char* text, ShowMoment& moment);
-
-// The show time of `moment` in seconds against the song at `songPath` (named the show's way),
-// -1 for none given. False with `error` for a position the song never reaches.
-bool momentSeconds(const ShowMoment& moment, const char* songPath, double& seconds, std::string& error);
+#include "offline/moments.h"
 
 // What to render and where to put it.
 struct CaptureOptions {

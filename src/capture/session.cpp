@@ -12,11 +12,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "capture/player.h"
+#include "offline/player.h"
 #include "capture/progress.h"
 #include "capture/storyboard.h"
 #include "capture/video_writer.h"
-#include "capture/virtual_clock.h"
+#include "offline/virtual_clock.h"
 #include "imagekit/png_writer.h"
 #include "shared/fnv.h"
 
@@ -200,14 +200,14 @@ void finishCapture()
 }
 
 // The virtual count of a moment of the command line; -1 for none. Fails the capture on a position the song never reaches.
-int64_t momentCount(const ShowMoment& moment, const char* name)
+int64_t rangeCount(const ShowMoment& moment, const char* name)
 {
-    double seconds = -1.0;
+    int64_t count = -1;
     std::string error;
-    if (!momentSeconds(moment, SONG_FILE, seconds, error)) {
+    if (!momentCount(moment, SONG_FILE, count, error)) {
         failCapture(std::string(name) + " " + error);
     }
-    return seconds < 0.0 ? -1 : static_cast<int64_t>(seconds * static_cast<double>(VIRTUAL_COUNTS_PER_SECOND) + 0.5);
+    return count;
 }
 
 // Receives the music as the show hears it (interleaved stereo float frames): its hash, the encoder.
@@ -320,8 +320,8 @@ int64_t captureToCount()
 
 void beginCaptureOutput()
 {
-    range.from = std::max<int64_t>(0, momentCount(options.from, "--from"));
-    range.to = momentCount(options.to, "--to");
+    range.from = std::max<int64_t>(0, rangeCount(options.from, "--from"));
+    range.to = rangeCount(options.to, "--to");
     if (range.to >= 0 && range.to <= range.from) {
         failCapture("--to must come after --from");
     }

@@ -69,8 +69,11 @@ int64_t replayPosition();
 // or a tick); the show's end when none is left.
 int64_t replayNextMoment();
 
-// Whether the show drew a frame since the last call (the picture to read back changed).
-bool replayDrewFrame();
+// Reads the picture back when the show drew a frame since the last call; whether it did.
+bool updateReplayPicture();
+
+// The picture the show stands at, as last read back: BGR, top row first, at the window's size.
+const std::vector<uint8_t>& replayPicture();
 
 // The last event at or before the position, or -1.
 int replayLastEvent();

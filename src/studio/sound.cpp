@@ -6,7 +6,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "capture/virtual_clock.h"
+#include "offline/virtual_clock.h"
 #include "shared/monotonic_clock.h"
 
 namespace {

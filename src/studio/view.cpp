@@ -11,8 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "capture/virtual_clock.h"
+#include "offline/virtual_clock.h"
 #include "studio/replay.h"
+
+
+ViewState viewState;
 
 namespace {
 

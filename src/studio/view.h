@@ -20,6 +20,9 @@ struct ViewState {
     std::vector<int64_t> orderStarts;  // virtual count where each order of the song starts
 };
 
+// What the window shows: written by the studio's loop and mapSong, read by drawView and the keys.
+extern ViewState viewState;
+
 // One input the window received.
 struct ViewInput {
     enum Kind { Nothing, Key, Seek, Close, Redraw } kind = Nothing;

@@ -23,6 +23,7 @@
 #include "app/demo.h"
 #include "assets/textures.h"
 #include "gfx/rings.h"
+#include "offline/carried.h"
 #include "scenes/display.h"
 #include "shared/fnv.h"
 #include "shared/random.h"
@@ -39,36 +40,35 @@ constexpr uint32_t FRAME_SEED = 777u;      // random state before the checked fr
 constexpr size_t FEEDBACK_FLOATS = 4u << 20;  // room for the busiest frame's feedback
 const std::string REFERENCE_DIR = K3L_REFERENCE_DIR;
 
-// One show state to check.
+// One show state to check, and the rings' advances before it.
 struct Shot {
     const char* name;
-    int scene, tick;
-    float pulse;
-    uint8_t beatFlash, showVersus, wisdomAlt, spinX, spinY, spinZ, fadeActive, fadeLevel;
-    int ringAdvances, tickRandom;
+    ShowValues values;  // scene, tick, pulse, beatFlash, showVersus, wisdomAlt, spinX, spinY, spinZ, fadeActive,
+                        // quitRequested, tickRandom, fadeLevel, overlayMode, overlayPhase (restartFrame sets its own)
+    int ringAdvances;
 };
 
 const Shot SHOTS[] = {
-    {"scene0-rest", 0, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene0-beat", 0, 5, 2.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene1-rest", 1, 10, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1000},
-    {"scene1-beat", 1, 37, 1.0f, 1, 0, 0, 0, 0, 0, 0, 0, 0, 54321},
-    {"scene2-rest", 2, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene2-beat", 2, 20, 1.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene3-rest", 3, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene3-beat", 3, 45, 1.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene4-versus", 4, 0, 0.0f, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene4-wisdom", 4, 30, 0.75f, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0},
-    {"scene5-start", 5, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene5-tunnel", 5, 30, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 30, 0},
-    {"scene6-rest", 6, 12, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {"scene6-spin-fade", 6, 40, 1.0f, 0, 0, 0, 1, 0, 1, 1, 120, 0, 0},
-    {"scene6-handover", 6, 25, 0.25f, 0, 0, 0, 0, 1, 0, 1, 250, 0, 0},
-    {"scene7-fading", 7, 0, 0.0f, 0, 0, 0, 0, 0, 0, 1, 100, 0, 0},
-    {"scene7-full", 7, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 250, 0, 0},
+    {"scene0-rest", {0, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene0-beat", {0, 5, 2.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene1-rest", {1, 10, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 1000, 0, 0, 0}, 0},
+    {"scene1-beat", {1, 37, 1.0f, 1, 0, 0, 0, 0, 0, 0, 0, 54321, 0, 0, 0}, 0},
+    {"scene2-rest", {2, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene2-beat", {2, 20, 1.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene3-rest", {3, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene3-beat", {3, 45, 1.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene4-versus", {4, 0, 0.0f, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene4-wisdom", {4, 30, 0.75f, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene5-start", {5, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene5-tunnel", {5, 30, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 30},
+    {"scene6-rest", {6, 12, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+    {"scene6-spin-fade", {6, 40, 1.0f, 0, 0, 0, 1, 0, 1, 1, 0, 0, 120, 0, 0}, 0},
+    {"scene6-handover", {6, 25, 0.25f, 0, 0, 0, 0, 1, 0, 1, 0, 0, 250, 0, 0}, 0},
+    {"scene7-fading", {7, 0, 0.0f, 0, 0, 0, 0, 0, 0, 1, 0, 0, 100, 0, 0}, 0},
+    {"scene7-full", {7, 0, 0.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 250, 0, 0}, 0},
 };
 
-// Loads the show as it starts (images from data/), then puts it into the shot's state.
+// Loads the show as it starts (images from data/), then moves its rings on as the shot has them.
 void enterShot(const Shot& shot)
 {
     for (int i = 24; i < RING_COUNT; ++i) {
@@ -81,23 +81,12 @@ void enterShot(const Shot& shot)
     for (int advance = 0; advance < shot.ringAdvances; ++advance) {
         advanceRings();
     }
-    show.tick.store(shot.tick);
-    show.pulse.store(shot.pulse);
-    show.beatFlash.store(shot.beatFlash);
-    show.showVersus.store(shot.showVersus);
-    show.wisdomAlt.store(shot.wisdomAlt);
-    show.spinX.store(shot.spinX);
-    show.spinY.store(shot.spinY);
-    show.spinZ.store(shot.spinZ);
-    show.tickRandom = shot.tickRandom;
 }
 
-// Sets what a frame may change back to the shot's values, before the checked frame.
+// Sets the show state to the shot's (what a frame may change back too), before the checked frame.
 void restartFrame(const Shot& shot, int index)
 {
-    show.scene.store(shot.scene);
-    show.fadeActive.store(shot.fadeActive);
-    show.fadeLevel = shot.fadeLevel;
+    putShowValues(show, shot.values);
     show.overlayPhase = index % 8;  // every phase of the noise band in some shot
     k3l::randState = FRAME_SEED;
 }

@@ -5,13 +5,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <tuple>
+#include <set>
+#include <sstream>
+#include <string>
 
 #include "app/demo.h"
 #include "app/frame_timer.h"
 #include "gfx/particles.h"
 #include "gfx/projection.h"
 #include "gfx/rings.h"
+#include "offline/carried.h"
 #include "shared/fnv.h"
 #include "shared/random.h"
 #include "support/stand_ins.h"
@@ -76,39 +79,16 @@ TEST(FrameTimer, ReadsTheCounterWithAFloatPeriodOrTheTickCountForGood)
     EXPECT_EQ(timer.elapsedMs(), 55.0);
 }
 
-// Every field of the show state, as one comparable value.
-using Snapshot = std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t, float, uint8_t, uint8_t, uint8_t, uint8_t,
-                            uint8_t, uint8_t, uint8_t, uint8_t, uint8_t>;
-enum SnapshotField { SCENE, TICK, TICK_RANDOM, OVERLAY_MODE, OVERLAY_PHASE, PULSE, BEAT_FLASH, SHOW_VERSUS, WISDOM_ALT,
-                     SPIN_X, SPIN_Y, SPIN_Z, FADE_ACTIVE, QUIT_REQUESTED, FADE_LEVEL };
-
-Snapshot snapshot()
-{
-    return Snapshot{show.scene, show.tick, show.tickRandom, show.overlayMode, show.overlayPhase, show.pulse,
-                    show.beatFlash, show.showVersus, show.wisdomAlt, show.spinX, show.spinY, show.spinZ,
-                    show.fadeActive, show.quitRequested, show.fadeLevel};
-}
+// The show state's fields by their place in ShowValues.
+enum Field { SCENE, TICK, PULSE, BEAT_FLASH, SHOW_VERSUS, WISDOM_ALT, SPIN_X, SPIN_Y, SPIN_Z, FADE_ACTIVE,
+             QUIT_REQUESTED };
 
 class ShowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         // A show in the middle of scene 2, some flags on (two with values other than 1), so that changes show.
-        show.scene = 2;
-        show.tick = 40;
-        show.tickRandom = 1234;
-        show.pulse = 0.5f;
-        show.beatFlash = 200;
-        show.showVersus = 7;
-        show.wisdomAlt = 0;
-        show.spinX = 1;
-        show.spinY = 0;
-        show.spinZ = 1;
-        show.fadeActive = 0;
-        show.quitRequested = 0;
-        show.fadeLevel = 0;
-        show.overlayMode = 1;
-        show.overlayPhase = 3;
+        putShowValues(show, ShowValues{2, 40, 0.5f, 200, 7, 0, 1, 0, 1, 0, 0, 1234, 0, 1, 3});
         fakeClock = FakeClock{};
         fakeClock.frequency = COUNTS_PER_SECOND;
         frameTimer = FrameTimer{};
@@ -133,11 +113,11 @@ protected:
 
 TEST_F(ShowTest, EachEventChangesItsOwnFieldsAndNothingElse)
 {
-    const Snapshot rest = snapshot();
+    const ShowValues rest = showValues(show);
     for (int parameter = 0; parameter < 256; ++parameter) {
         SetUp();
         onSyncEvent(nullptr, static_cast<unsigned char>(parameter));
-        Snapshot expected = rest;
+        ShowValues expected = rest;
         if (parameter <= 7) {
             std::get<SCENE>(expected) = parameter;
             std::get<TICK>(expected) = parameter <= 4 ? 0 : 40;
@@ -159,10 +139,10 @@ TEST_F(ShowTest, EachEventChangesItsOwnFieldsAndNothingElse)
         } else if (parameter == 27) {
             std::get<QUIT_REQUESTED>(expected) = 1;
         }
-        EXPECT_TRUE(snapshot() == expected) << "Z" << std::hex << parameter;
+        EXPECT_TRUE(showValues(show) == expected) << "Z" << std::hex << parameter;
         if (parameter == 17 || parameter == 27) {  // the fade and the quit only set
             onSyncEvent(nullptr, static_cast<unsigned char>(parameter));
-            EXPECT_TRUE(snapshot() == expected) << "Z" << std::hex << parameter << " twice";
+            EXPECT_TRUE(showValues(show) == expected) << "Z" << std::hex << parameter << " twice";
         }
     }
     // The handler only sets the flag: the show goes on until the next tick.
@@ -285,6 +265,30 @@ TEST_F(ShowTest, ConcurrentBeatsAndDecaysLoseNoUpdate)
     }
     music.join();
     EXPECT_EQ(show.pulse, 100000.0f + BEATS * 1.0f - TICKS * 0.25f);
+}
+
+// Every variable the show's library defines carries from one moment to the next or is set up
+// once while it loads: a new one (a static in a scene) must join one of the two lists.
+TEST(CarriedState, CoversEveryVariableOfTheShow)
+{
+    std::set<std::string> listed(std::begin(CARRIED_NAMES), std::end(CARRIED_NAMES));
+    listed.insert(std::begin(LOADED_ONCE), std::end(LOADED_ONCE));
+    FILE* symbols = popen("nm -C --defined-only " K3L_SHOW_LIBRARY, "r");
+    ASSERT_NE(symbols, nullptr);
+    std::set<std::string> variables;
+    for (char line[1024]; std::fgets(line, sizeof line, symbols) != nullptr;) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type && type.size() == 1 && std::strchr("bBdDgGsSvV", type[0]) != nullptr &&
+            std::getline(fields >> std::ws, name)) {
+            variables.insert(name);
+        }
+    }
+    EXPECT_EQ(pclose(symbols), 0);
+    EXPECT_EQ(variables.count("show"), 1u) << "nm listed no variables of " K3L_SHOW_LIBRARY;
+    for (const std::string& name : variables) {
+        EXPECT_EQ(listed.count(name), 1u) << name << " is neither carried (offline/carried.h) nor loaded once";
+    }
 }
 
 }  // namespace

@@ -64,6 +64,13 @@ exact)
     for line in 7 8 9; do
         [ "$(field $line hash)" = "$want" ] || fail "loop pass $((line - 6)) at $(field $line at): $(field $line hash), the capture's $want"
     done
+    # Forty seeks all over the show in a shuffled order, forward and back, each the capture's frame.
+    times=($(awk 'BEGIN { srand(11); for (i = 0; i < 41; ++i) printf "%.6f %f\n", i * 5.1, rand() }' | sort -k2 | cut -d' ' -f1))
+    script "$(printf 's%s,h,' "${times[@]}")"
+    for i in "${!times[@]}"; do
+        want=$(frame_hash "${times[$i]}")
+        [ -n "$want" ] && [ "$(field $((i + 1)) hash)" = "$want" ] || fail "shuffled seek to ${times[$i]} s: $(field $((i + 1)) hash), the capture's $want"
+    done
     ;;
 transport)
     script "s50,kspace,h,w2,h,kperiod,h,kcomma,h,kspace,w1,h"

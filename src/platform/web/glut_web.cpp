@@ -27,6 +27,7 @@
 
 #include "app/demo.h"
 #include "app/frame_timer.h"
+#include "offline/tick_search.h"
 #include "platform/pointer_count.h"
 #include "platform/web/web.h"
 
@@ -41,7 +42,7 @@ void k3lNoteTick(double dueMs, double ranMs);
 namespace {
 
 constexpr double REFILL_MS = 50.0;        // milliseconds the loop sleeps at most: the player renders ahead then
-constexpr int TICK_SEARCH_LIMIT = 100000; // clock counts looked at past the first guess for a tick's count
+constexpr int64_t TICK_SEARCH_LIMIT = 60000000000;  // clock counts: a tick later than this is not looked for
 constexpr int64_t TICK_COUNTS = static_cast<int64_t>(TICK_MS * NANOSECONDS_PER_MS);  // clock counts in a tick
 constexpr int64_t CATCH_UP_LIMIT = 10 * TICK_COUNTS;  // clock counts: a tick later than this runs at its real time
 
@@ -53,9 +54,8 @@ void (*keyboardHandler)(unsigned char, int, int) = nullptr;
 bool fullScreenAsked = false;
 // The show's window, 0 until created: written by createPointerWindow, read by ShowCursor.
 int pointerWindow = 0;
-// The frame timer start whose tick count is known, and that count: written and read by nextTickCount.
-int64_t knownTimerStart = -1;
-int64_t knownTickCount = 0;
+// Where the next tick falls: written and read by nextTickCount.
+TickSearch tickSearch;
 
 // Shows or hides the pointer over the canvas as the display count says.
 void applyPointer()
@@ -63,27 +63,13 @@ void applyPointer()
     glutSetCursor(pointerShown() ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
 }
 
-// Whether the show's frame timer reads strictly more than a tick at clock count `count`.
-bool tickDueAt(int64_t count)
-{
-    pinShowClock(count);
-    const bool due = frameTimer.elapsedMs() > TICK_MS;
-    unpinShowClock();
-    return due;
-}
-
-// The first clock count at which the idle handler ticks, asked of the frame timer itself.
+// The first clock count at which the idle handler ticks, asked of the frame timer itself
+// (the stepper's search, on the show's clock pinned).
 int64_t nextTickCount()
 {
-    if (frameTimer.startCount != knownTimerStart) {
-        knownTimerStart = frameTimer.startCount;
-        int64_t count = knownTimerStart + TICK_COUNTS - 1;
-        for (int step = 0; step < TICK_SEARCH_LIMIT && !tickDueAt(count); ++step) {
-            ++count;
-        }
-        knownTickCount = count;
-    }
-    return knownTickCount;
+    const int64_t due = ::nextTickCount(tickSearch, pinShowClock, TICK_SEARCH_LIMIT);
+    unpinShowClock();
+    return due;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
+#include "offline/virtual_clock.h"
+
 #include "platform/clock.h"
-#include "capture/virtual_clock.h"
 
 namespace {
-// The virtual counter, in counts since the capture started: written by the main loop, read by the clock calls.
+// The virtual counter, in counts since the show loaded: written by setVirtualCount, read by the clock calls.
 int64_t counter = 0;
 }  // namespace
 
@@ -19,6 +20,11 @@ void setVirtualCount(int64_t count)
 double countSeconds(int64_t count)
 {
     return static_cast<double>(count) / static_cast<double>(VIRTUAL_COUNTS_PER_SECOND);
+}
+
+int64_t secondsCount(double seconds)
+{
+    return static_cast<int64_t>(seconds * static_cast<double>(VIRTUAL_COUNTS_PER_SECOND) + 0.5);
 }
 
 int QueryPerformanceFrequency(LARGE_INTEGER* frequency)

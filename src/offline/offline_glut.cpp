@@ -1,22 +1,19 @@
 // The GLUT calls the show makes, for programs that run it offscreen in virtual time
 // (see offline_glut.h). glutInit, glutCreateWindow and glutMainLoop are each program's own.
+#include "offline/offline_glut.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "app/demo.h"
-#include "app/frame_timer.h"
-#include "capture/offline_glut.h"
-#include "capture/virtual_clock.h"
 #include "platform/glut.h"
 #include "platform/offscreen_gl.h"
 #include "platform/pointer_count.h"
 
 namespace {
 
-constexpr int64_t TICK_SEARCH_LIMIT = 60 * VIRTUAL_COUNTS_PER_SECOND;  // counts: a tick later than this is not looked for
 constexpr GLenum PACK_INVERT = 0x8758;  // GL_PACK_INVERT_MESA: glReadPixels hands rows over top row first
 
 // Whether the context reads rows back top first (GL_MESA_pack_invert): written by openOfflineWindow.
@@ -24,42 +21,9 @@ bool readsTopDown = false;
 // One row of pixels, for turning a frame upside down without that: sized by openOfflineWindow.
 std::vector<uint8_t> rowScratch;
 
-// Whether the show's frame timer reads strictly more than a tick's length at `count`.
-bool tickDueAt(int64_t count)
-{
-    setVirtualCount(count);
-    return frameTimer.elapsedMs() > TICK_MS;
-}
-
 }  // namespace
 
 OfflineGlut offlineGlut;
-
-// Found by doubling, then halving, the distance over which the frame timer is asked.
-int64_t nextTickCount(int64_t now)
-{
-    int64_t notYet = now;
-    int64_t distance = 1;
-    while (!tickDueAt(now + distance)) {
-        notYet = now + distance;
-        if (distance >= TICK_SEARCH_LIMIT) {
-            setVirtualCount(now);
-            return now + TICK_SEARCH_LIMIT;
-        }
-        distance *= 2;
-    }
-    int64_t due = now + distance;
-    while (due - notYet > 1) {
-        const int64_t middle = notYet + (due - notYet) / 2;
-        if (tickDueAt(middle)) {
-            due = middle;
-        } else {
-            notYet = middle;
-        }
-    }
-    setVirtualCount(now);
-    return due;
-}
 
 void readFrame(uint8_t* bgr, int width, int height)
 {

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "capture/player.h"
-#include "capture/virtual_clock.h"
+#include "offline/player.h"
+#include "offline/virtual_clock.h"
 #include "platform/player_front.h"
 #include "platform/player_output.h"
 
