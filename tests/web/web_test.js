@@ -1,7 +1,9 @@
 // The browser build end to end, in Debian's headless Chromium driven through the DevTools
-// protocol: pages made from build-web's k3lvana.js/.wasm and index.html with data of their
-// own (test images, modules from make_sync_module), served on 127.0.0.1.
-//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show | --first-cut] [--only=cuts|suspended|silent|keys|missing|points]
+// protocol: pages made from build-web's code (k3lvana.js.gz, k3lvana.wasm.gz) and index.html
+// with data of their own (test images, modules from make_sync_module, packed as the build packs
+// its data), served on 127.0.0.1 as plain files.
+//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show | --first-cut]
+//        [--only=cuts|suspended|silent|keys|missing|points|loading|failures]
 // The test images tell the scenes apart: scene 1's backdrop is red, scene 2's blue, the
 // closing card green, every other image transparent, so scene 0 is dark.
 'use strict';
@@ -40,6 +42,9 @@ const AHEAD_MS = 1500;         // ms of song the player has rendered ahead: afte
 const BACK_MS = 300;           // ms: the music is back within this of the gesture, or of AHEAD_MS after the stop if later
 const LATE_MS = 250;           // ms: an event is released at most this late (see suspension below)
 const REJOIN_MS = [-60, 200];  // ms: how far a rejoin may move the song's timeline (see suspension below)
+const PAGE_BYTES = 2000000;    // bytes the page may fetch before its start screen
+const SLOW_PIECES = 12;        // the slow page's files are sent in this many pieces,
+const SLOW_PIECE_MS = 150;     // ms apart
 
 let passed = 0, failed = 0;
 function check(name, ok, detail) {
@@ -54,21 +59,24 @@ function tga([r, g, b] = [0, 0, 0]) {
   return Buffer.concat([header, ...Array(64).fill(pixel)]);
 }
 
+// The files a page fetches before its start screen.
+const PAGE_FILES = ['index.html', 'k3lvana.js.gz', 'k3lvana.wasm.gz', 'data.js', 'k3lvana.data.gz'];
+
 // A page under `root`/name: the build's page and code, test images, and a module of `rows`
 // rows with the given ROW:HEX events (none at all: no module), packed as the build packs its data.
 function makePage(root, name, rows, events) {
   const dir = path.join(root, name);
   fs.mkdirSync(path.join(dir, 'data'), {recursive: true});
-  for (const file of ['index.html', 'k3lvana.js', 'k3lvana.wasm']) fs.copyFileSync(path.join(webDir, file), path.join(dir, file));
+  for (const file of ['index.html', 'k3lvana.js.gz', 'k3lvana.wasm.gz']) fs.copyFileSync(path.join(webDir, file), path.join(dir, file));
   for (const image of IMAGES) fs.writeFileSync(path.join(dir, 'data', image + '.tga'), tga(COLOURS[image]));
   if (rows) execFileSync(makeModule, [path.join(dir, 'data', 'zelto-07.tga'), String(rows), ...events]);
-  execFileSync('python3', ['/usr/share/emscripten/tools/file_packager.py', 'k3lvana.data', '--preload', 'data@data',
-                           '--js-output=data.js', '--no-node'], {cwd: dir, stdio: 'ignore'});
+  execFileSync(path.join(__dirname, '../../scripts/web/pack-data.sh'), [path.join(dir, 'data'), dir]);
   fs.rmSync(path.join(dir, 'data'), {recursive: true});
   return name;
 }
 
-// A static server on 127.0.0.1 for `root`, on a free port.
+// A static server on 127.0.0.1 for `root`, on a free port: plain files, as they are (no compression).
+// The page `slow` gets each of its files but index.html in SLOW_PIECES pieces, SLOW_PIECE_MS apart.
 function serve(root) {
   const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
   const server = http.createServer((request, response) => {
@@ -76,7 +84,14 @@ function serve(root) {
     const file = path.join(root, name.endsWith('/') ? name + 'index.html' : name);
     fs.readFile(file, (error, body) => {
       if (error) return response.writeHead(404).end();
-      response.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream'}).end(body);
+      response.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream', 'Content-Length': body.length});
+      if (!name.startsWith('/slow/') || file.endsWith('index.html')) return response.end(body);
+      const piece = Math.ceil(body.length / SLOW_PIECES);
+      (function send(at) {
+        if (at >= body.length) return response.end();
+        response.write(body.subarray(at, at + piece));
+        setTimeout(send, SLOW_PIECE_MS, at + piece);
+      })(0);
     });
   });
   return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
@@ -117,20 +132,39 @@ function watchCanvas() {
 }
 
 // Opens a page, keeps its console, waits for the start screen and (unless told not to: reading
-// the canvas back costs the page time) starts watching the canvas.
-async function open(browser, url, size, watch = true, silent = false) {
+// the canvas back costs the page time) starts watching the canvas. `silent`: a browser without Web
+// Audio; `throttled`: fetched through Chromium's network emulation at 4 Mbit/s (20 ms latency).
+async function open(browser, url, size, {watch = true, silent = false, throttled = false} = {}) {
   const page = await browser.newPage();
   if (silent) await page.evaluateOnNewDocument(() => { delete window.AudioContext; delete window.webkitAudioContext; });
   await page.setViewport(size);
   page.messages = [];
   page.on('console', message => page.messages.push({type: message.type(), text: message.text()}));
   page.on('pageerror', error => page.messages.push({type: 'pageerror', text: String(error)}));
+  const network = await page.createCDPSession();
+  const link = on => network.send('Network.emulateNetworkConditions', {offline: false, latency: on ? 20 : 0,
+    downloadThroughput: on ? 4e6 / 8 : -1, uploadThroughput: on ? 4e6 / 8 : -1});
+  if (throttled) await link(true);
   const opened = Date.now();
   await page.goto(url);
   await page.waitForSelector('#start.shown', {timeout: 60000});
   page.loadMs = Date.now() - opened;
+  if (throttled) await link(false);
   if (watch) await page.evaluate(watchCanvas);
   return page;
+}
+
+// The bytes a page fetched before its start screen, by file, from the browser's own record of its
+// requests: checked against the page's budget, and that they came as they are (no compression on the way).
+async function pageBytes(page) {
+  const files = await page.evaluate(() => [...performance.getEntriesByType('navigation'), ...performance.getEntriesByType('resource')]
+    .filter(e => /^https?:/.test(e.name))
+    .map(e => ({name: e.name.replace(/^.*\//, '') || 'index.html', bytes: e.encodedBodySize, decoded: e.decodedBodySize})));
+  const total = files.reduce((sum, file) => sum + file.bytes, 0);
+  console.log(`# page: ${files.map(file => `${file.name} ${file.bytes}`).join(', ')}: ${total} bytes before the start screen`);
+  check(`the page fetches at most ${PAGE_BYTES} bytes before its start screen, as plain files`,
+        total <= PAGE_BYTES && files.every(file => file.decoded === file.bytes) &&
+        PAGE_FILES.every(name => files.some(file => file.name === name)), JSON.stringify(files));
 }
 
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
@@ -159,7 +193,7 @@ async function endedWithin(page, ms) {
 // that every event came once, in order, at its row's time on the output's clock.
 async function playCuts(browser, base, silent) {
   const name = silent ? 'silent: ' : '';
-  const page = await open(browser, base + '/cuts/', {width: 640, height: 480}, !silent, silent);
+  const page = await open(browser, base + '/cuts/', {width: 640, height: 480}, {watch: !silent, silent});
   const text = await page.$eval('#console', e => e.textContent);
   await page.click('#start');
   check(name + 'the quit event ends the show', await endedWithin(page, 20000));
@@ -350,7 +384,7 @@ async function missingModule(browser, base) {
 // at its middle and 17 pixels from it along each axis, the background at its square's corners
 // (24 pixels out), which a square point would light. Drawn and read back in one animation frame.
 async function roundPoint(browser, base) {
-  const page = await open(browser, base + '/missing/', {width: 640, height: 480}, false);
+  const page = await open(browser, base + '/missing/', {width: 640, height: 480}, {watch: false});
   await page.click('#start');
   await sleep(1000);
   const seen = await page.evaluate(() => new Promise(resolve => requestAnimationFrame(() => {
@@ -375,11 +409,74 @@ async function roundPoint(browser, base) {
   await page.close();
 }
 
+// The page while it fetches the show: its loading screen from the first paint, then (the slow page's
+// files sent in pieces) the bar moving and the bytes counted against the total of the files,
+// "starting…", and the start screen. How soon the first paint came is printed.
+async function loading(browser, base, root) {
+  const page = await browser.newPage();
+  await page.evaluateOnNewDocument(() => {
+    window.seen = {what: [], bytes: [], widths: []};  // every text and bar width the loading screen showed, in turn
+    document.addEventListener('DOMContentLoaded', () => {
+      const screen = document.getElementById('loading');
+      window.firstLook = {shown: getComputedStyle(screen).display !== 'none', what: document.getElementById('loading-what').textContent};
+      new MutationObserver(records => records.forEach(r => {
+        if (r.type === 'childList' && r.addedNodes[0]) window.seen[r.target.id === 'loading-bytes' ? 'bytes' : 'what'].push(r.addedNodes[0].data);
+        if (r.type === 'attributes' && r.target.id === 'bar-done') window.seen.widths.push(parseFloat(r.target.style.width));
+      })).observe(screen, {subtree: true, childList: true, attributes: true, attributeFilter: ['style']});
+    });
+  });
+  await page.goto(base + '/slow/');
+  await page.waitForSelector('#start.shown', {timeout: 60000});
+  const {seen, firstLook, painted, hidden} = await page.evaluate(() => {
+    const paint = performance.getEntriesByType('paint').find(e => e.name === 'first-contentful-paint');
+    return {seen: window.seen, firstLook: window.firstLook, hidden: !document.getElementById('loading').classList.contains('shown'),
+            painted: paint ? paint.startTime - performance.getEntriesByType('navigation')[0].responseEnd : NaN};
+  });
+  console.log(`# loading: the loading screen painted ${painted.toFixed(0)} ms after the page arrived; the bar at ` +
+              `${seen.widths.filter(w => w > 0).map(w => w.toFixed(0)).join(' ')} %`);
+  check('loading: the loading screen is up from the first paint, saying what it fetches',
+        firstLook && firstLook.shown && firstLook.what === 'fetching k3lvana.wasm.gz, k3lvana.data.gz, k3lvana.js.gz, data.js',
+        JSON.stringify(firstLook));
+  const total = PAGE_FILES.slice(1).reduce((sum, file) => sum + fs.statSync(path.join(root, 'slow', file)).size, 0).toLocaleString('en');
+  const moving = seen.widths.filter(width => width > 0 && width < 100);
+  check('loading: the bar moves while the files arrive, in bytes of the total',
+        moving.length >= SLOW_PIECES && moving[0] < 50 && seen.widths.every((width, i) => i === 0 || width >= seen.widths[i - 1]) &&
+        seen.bytes.includes(`${total} of ${total} bytes`), JSON.stringify(seen));
+  check('loading: then "starting…", then the start screen',
+        seen.what[seen.what.length - 1] === 'starting\u2026' && seen.what.slice(0, -1).every(what => /^fetching|^unpacking/.test(what)) && hidden,
+        JSON.stringify(seen.what));
+  await page.close();
+}
+
+// What the page says when it cannot start the show: a file that did not arrive (404), no WebGL,
+// the WebAssembly refused, the page opened from a file; each, in words, on the page.
+async function failures(browser, base, root) {
+  const cases = [
+    {name: 'a file missing', url: base + '/broken/', says: 'k3lvana.data.gz did not arrive: the server answered 404 Not Found'},
+    {name: 'no WebGL', url: base + '/cuts/', says: 'this browser or its settings do not allow WebGL',
+     prepare: () => { const get = HTMLCanvasElement.prototype.getContext;
+                      HTMLCanvasElement.prototype.getContext = function (type, ...rest) { return /webgl/.test(type) ? null : get.call(this, type, ...rest); }; }},
+    {name: 'the WebAssembly refused', url: base + '/cuts/', says: 'this browser refused to run the show\'s WebAssembly code',
+     prepare: () => { WebAssembly.compile = () => Promise.reject(new WebAssembly.CompileError('refused by a setting')); }},
+    {name: 'opened from a file', url: 'file://' + path.join(root, 'cuts', 'index.html'), says: 'this page was opened as a file'},
+  ];
+  for (const {name, url, says, prepare} of cases) {
+    const page = await browser.newPage();
+    if (prepare) await page.evaluateOnNewDocument(prepare);
+    await page.goto(url);
+    const shown = await page.waitForSelector('#failed.shown', {timeout: 20000}).then(() => true, () => false);
+    const text = shown ? await page.$eval('#failed', e => e.innerText) : '';
+    check(`failures: ${name}: the page says so`, shown && text.includes(says) && !(await page.$('#start.shown')), JSON.stringify(text));
+    await page.close();
+  }
+}
+
 // The whole show with its own music and data at 1280 x 720: no GL error; the event timing
 // and the tick, as the page measured them.
 async function wholeSong(browser, base) {
-  const page = await open(browser, base + '/show/', {width: 1280, height: 720}, false);
-  console.log(`# page loaded to its start screen in ${page.loadMs} ms`);
+  const page = await open(browser, base + '/show/', {width: 1280, height: 720}, {watch: false, throttled: true});
+  console.log(`# page loaded to its start screen in ${page.loadMs} ms at 4 Mbit/s`);
+  await pageBytes(page);
   await page.click('#start');
   check('the whole show ends by itself', await endedWithin(page, 300000));
   const glError = await page.evaluate(() => GLctx.getError());
@@ -404,6 +501,7 @@ async function wholeSong(browser, base) {
 async function firstCut(browser, base) {
   const page = await open(browser, base + '/show/', {width: 1280, height: 720});
   console.log(`# page loaded to its start screen in ${page.loadMs} ms`);
+  await pageBytes(page);
   const clicked = await page.evaluate(() => performance.now());
   await page.click('#start');
   const cut = await (await page.waitForFunction(() => {
@@ -431,13 +529,18 @@ async function firstCut(browser, base) {
     makePage(root, 'keys', 400, ['0:01']);
     makePage(root, 'missing', 0, []);
     makePage(root, 'suspended', 110, SUSPEND_ROWS.map((row, i) => `${row}:${SUSPEND_CODES[i].toString(16)}`));
+    makePage(root, 'slow', 40, ['0:01']);
+    makePage(root, 'broken', 40, ['0:01']);
+    fs.rmSync(path.join(root, 'broken', 'k3lvana.data.gz'));
     const runs = name => !only || only === name;
     if (runs('cuts')) await cutsFadeQuit(browser, base);
     if (runs('suspended')) await suspension(browser, base);
-    if (runs('silent')) (await playCuts(browser, base, true)).page.close();
+    if (runs('silent')) await (await playCuts(browser, base, true)).page.close();
     if (runs('keys')) await keys(browser, base);
     if (runs('missing')) await missingModule(browser, base);
     if (runs('points')) await roundPoint(browser, base);
+    if (runs('loading')) await loading(browser, base, root);
+    if (runs('failures')) await failures(browser, base, root);
     if (wholeShow || firstCutOnly) {
       fs.symlinkSync(path.resolve(webDir), path.join(root, 'show'));
       await (wholeShow ? wholeSong : firstCut)(browser, base);
