@@ -3,7 +3,7 @@
 // with data of their own (test images, modules from make_sync_module, packed as the build packs
 // its data), served on 127.0.0.1 as plain files.
 //   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show | --first-cut]
-//        [--only=cuts|suspended|silent|keys|missing|points|loading|failures]
+//        [--only=cuts|suspended|silent|keys|missing|points|loading|failures|graphics]
 // The test images tell the scenes apart: scene 1's backdrop is red, scene 2's blue, the
 // closing card green, every other image transparent, so scene 0 is dark.
 'use strict';
@@ -19,6 +19,7 @@ const wholeShow = process.argv.includes('--whole-show');
 const firstCutOnly = process.argv.includes('--first-cut');  // the page as it is, to its start screen and first cut
 const only = (process.argv.find(arg => arg.startsWith('--only=')) || '').slice('--only='.length);  // the one test page to run, or all
 const ROW_MS = 120;  // milliseconds per row of make_sync_module's songs
+const TICK_MS = 55;  // milliseconds per tick of the show
 const CHROMIUM = '/usr/lib/chromium/chromium';
 // The show's image files, from its table of them.
 const IMAGES = Array.from(fs.readFileSync(path.join(__dirname, '../../src/assets/image_table.h'), 'utf8')
@@ -45,6 +46,11 @@ const REJOIN_MS = [-60, 200];  // ms: how far a rejoin may move the song's timel
 const PAGE_BYTES = 2000000;    // bytes the page may fetch before its start screen
 const SLOW_PIECES = 12;        // the slow page's files are sent in this many pieces,
 const SLOW_PIECE_MS = 150;     // ms apart
+// The graphics page: scene 1 from row 0 to the quit; the GL context lost and restored (ms after the first
+// event's row), then lost for good, when the page must offer a reload within GONE_MS (its wait and a margin).
+const GRAPHICS_ROWS = 130;
+const GRAPHICS_LOSSES = {lose: 2500, restore: 5500, compareMs: 2500, loseForGood: 8000};
+const GONE_MS = 6000;
 
 let passed = 0, failed = 0;
 function check(name, ok, detail) {
@@ -99,7 +105,8 @@ function serve(root) {
 
 // What the canvas shows each time the show has drawn it (sampled in the same animation frame,
 // before the browser presents and clears it): the scene's colour in the middle band, the
-// mean brightness, how green the centre is (the closing card). And when the end screen shows.
+// mean brightness, how green the centre is (the closing card), the mean colour of an 8 x 6 grid.
+// And when the end screen shows.
 function watchCanvas() {
   const probe = document.createElement('canvas');
   probe.width = 32;
@@ -123,7 +130,12 @@ function watchCanvas() {
     const scene = red > 192 ? 'red' : blue > 192 ? 'blue' : dark > 192 ? 'dark' : 'other';
     const centre = (12 * 32 + 16) * 4;
     const green = d[centre + 1] - Math.max(d[centre], d[centre + 2]);
-    window.samples.push({t: performance.now(), scene, light: light / 384, green});
+    const grid = new Array(8 * 6 * 3).fill(0);
+    for (let i = 0; i < d.length; i += 4) {
+      const x = (i >> 2) % 32, y = Math.floor((i >> 2) / 32), cell = 3 * (Math.floor(y / 4) * 8 + Math.floor(x / 4));
+      for (let c = 0; c < 3; c++) grid[cell + c] += d[i + c] / 16;
+    }
+    window.samples.push({t: performance.now(), scene, light: light / 384, green, grid});
   });
   (function watchEnd() {
     if (document.getElementById('ended').classList.contains('shown')) window.endedAt = performance.now();
@@ -471,6 +483,82 @@ async function failures(browser, base, root) {
   }
 }
 
+// One run of the graphics page (scene 1 from its first event to the quit), the GL context lost and
+// restored at the given times (ms after the first event's row) unless `losses` is null; returns the
+// page, the first event's row time, the canvas samples, and the times of the losses and restores.
+async function playGraphics(browser, base, losses) {
+  const page = await open(browser, base + '/graphics/', {width: 640, height: 480});
+  await page.evaluate(() => {
+    window.graphicsEvents = [];
+    for (const type of ['webglcontextlost', 'webglcontextrestored']) {
+      document.getElementById('canvas').addEventListener(type, () => window.graphicsEvents.push({type, t: performance.now()}));
+    }
+  });
+  await page.click('#start');
+  await page.waitForFunction(() => Module.k3lStats.events.length > 0, {timeout: 10000, polling: 20});
+  const t0 = (await stats(page)).events[2];
+  const until = async ms => { const wait = t0 + ms - await page.evaluate(() => performance.now()); if (wait > 0) await sleep(wait); };
+  const noteSays = () => page.evaluate(() => document.getElementById('graphics').classList.contains('shown') ? document.getElementById('graphics').innerText : '');
+  const said = {};
+  if (losses) {
+    await until(losses.lose);
+    await page.evaluate(() => { window.loser = GLctx.getExtension('WEBGL_lose_context'); window.loser.loseContext(); });
+    await until(losses.lose + 1000);
+    said.lost = await noteSays();
+    await until(losses.restore);
+    await page.evaluate(() => window.loser.restoreContext());
+    await until(losses.restore + 500);
+    said.back = await noteSays();
+    await until(losses.loseForGood);
+    await page.evaluate(() => window.loser.loseContext());
+    await until(losses.loseForGood + GONE_MS);
+    said.gone = await noteSays();
+  }
+  const ended = await endedWithin(page, 20000);
+  const result = await page.evaluate(() => ({graphicsEvents: window.graphicsEvents, samples: window.samples, events: Module.k3lStats.events,
+                                              ticksRan: Module.k3lStats.ticks.filter((t, i) => i % 3 === 1), dry: Module.k3lStats.dry}));
+  return {page, t0, ended, said, ...result};
+}
+
+// The browser takes the GL context away a few seconds into scene 1 and gives it back 3 s later: the
+// page says so meanwhile; after the restore the picture is scene 1's again at once, as a run without
+// the loss draws it at the same moment of the song (the same scene, brightness within 15 %, the cells
+// of an 8 x 6 grid within 20 of 255 on average: the cubes turn; about 7 when restored, about 50 when
+// anything of the restore is left out); the music and the show's ticks went on, the show ends by
+// itself. Lost again for good, the page offers a reload.
+async function graphicsLoss(browser, base) {
+  const plain = await playGraphics(browser, base, null);
+  await plain.page.close();
+  const run = await playGraphics(browser, base, GRAPHICS_LOSSES);
+  const lostAt = (run.graphicsEvents.find(e => e.type === 'webglcontextlost') || {t: NaN}).t;
+  const restored = (run.graphicsEvents.find(e => e.type === 'webglcontextrestored') || {t: NaN}).t;
+  const near = (t, list, t0) => list.reduce((best, s) => Math.abs(s.t - t0 - t) < Math.abs(best.t - t0 - t) ? s : best, list[0]);
+  const after = run.samples.filter(s => s.t > restored && s.t < restored + GRAPHICS_LOSSES.compareMs);
+  const compared = after.map(s => {
+    const other = near(s.t - run.t0, plain.samples, plain.t0);
+    const cells = s.grid.map((v, i) => Math.abs(v - other.grid[i]));
+    return {at: Math.round(s.t - restored), scene: s.scene, other: other.scene, off: Math.abs(other.t - plain.t0 - (s.t - run.t0)),
+            light: s.light / other.light, grid: cells.reduce((a, b) => a + b, 0) / cells.length};
+  });
+  const grids = compared.map(c => c.grid).sort((a, b) => a - b);
+  console.log(`# graphics: the first picture ${compared.length ? compared[0].at : NaN} ms after the restore; against the run ` +
+              `without the loss: grid distance median ${(grids[grids.length >> 1] || NaN).toFixed(1)} max ${(grids[grids.length - 1] || NaN).toFixed(1)}`);
+  check('graphics: the page says "the graphics were interrupted" while the context is lost, and not once it is back',
+        run.said.lost === 'the graphics were interrupted' && run.said.back === '', JSON.stringify(run.said));
+  const wrong = compared.filter(c => !(c.scene === 'red' && c.other === 'red' && c.off < 40 && Math.abs(c.light - 1) < 0.15));
+  check('graphics: after the restore, the picture is scene 1 as drawn without the loss, from the first frame',
+        compared.length > 10 && wrong.length === 0 && grids[grids.length >> 1] < 20,
+        `${JSON.stringify(wrong.slice(0, 5))} wrong of ${compared.length}; first ${JSON.stringify(compared[0])}`);
+  const lostFor = run.ticksRan.filter(t => t > lostAt && t < restored).length;
+  check('graphics: the music and the ticks went on through the loss',
+        events(run).map(e => e.parameter).join() === '1,27' && run.dry === 0 && lostFor >= 0.95 * (restored - lostAt) / TICK_MS,
+        `${events(run).map(e => e.parameter)}; dry ${run.dry}; ${lostFor} ticks in the ${(restored - lostAt).toFixed(0)} ms lost`);
+  check('graphics: lost for good, the page says so and offers a reload',
+        /did not come back/.test(run.said.gone) && /reload/.test(run.said.gone), JSON.stringify(run.said.gone));
+  check('graphics: the show ends by itself, no error', run.ended && problems(run.page).length === 0, problems(run.page).join(' | '));
+  await run.page.close();
+}
+
 // The whole show with its own music and data at 1280 x 720: no GL error; the event timing
 // and the tick, as the page measured them.
 async function wholeSong(browser, base) {
@@ -532,6 +620,7 @@ async function firstCut(browser, base) {
     makePage(root, 'slow', 40, ['0:01']);
     makePage(root, 'broken', 40, ['0:01']);
     fs.rmSync(path.join(root, 'broken', 'k3lvana.data.gz'));
+    makePage(root, 'graphics', GRAPHICS_ROWS, ['0:01', `${GRAPHICS_ROWS - 2}:1b`]);
     const runs = name => !only || only === name;
     if (runs('cuts')) await cutsFadeQuit(browser, base);
     if (runs('suspended')) await suspension(browser, base);
@@ -541,6 +630,7 @@ async function firstCut(browser, base) {
     if (runs('points')) await roundPoint(browser, base);
     if (runs('loading')) await loading(browser, base, root);
     if (runs('failures')) await failures(browser, base, root);
+    if (runs('graphics')) await graphicsLoss(browser, base);
     if (wholeShow || firstCutOnly) {
       fs.symlinkSync(path.resolve(webDir), path.join(root, 'show'));
       await (wholeShow ? wholeSong : firstCut)(browser, base);
