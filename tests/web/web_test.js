@@ -3,7 +3,7 @@
 // with data of their own (test images, modules from make_sync_module, packed as the build packs
 // its data), served on 127.0.0.1 as plain files.
 //   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show | --first-cut]
-//        [--only=cuts|suspended|silent|keys|missing|points|loading|failures|graphics]
+//        [--only=cuts|suspended|silent|keys|missing|points|loading|failures|graphics|hidden]
 // The test images tell the scenes apart: scene 1's backdrop is red, scene 2's blue, the
 // closing card green, every other image transparent, so scene 0 is dark.
 'use strict';
@@ -51,6 +51,10 @@ const SLOW_PIECE_MS = 150;     // ms apart
 const GRAPHICS_ROWS = 130;
 const GRAPHICS_LOSSES = {lose: 2500, restore: 5500, compareMs: 2500, loseForGood: 8000};
 const GONE_MS = 6000;
+// The hidden page: a cut every 8 rows (960 ms) between scenes 1 and 2 for 45 s, then the quit; hidden
+// for HIDDEN_MS from HIDE_AT ms after the first event's row.
+const HIDDEN_CODES = [...Array(47).keys()].map(i => 1 + i % 2).concat([0x1B]);
+const HIDE_AT = 3000, HIDDEN_MS = 30000;
 
 let passed = 0, failed = 0;
 function check(name, ok, detail) {
@@ -559,6 +563,59 @@ async function graphicsLoss(browser, base) {
   await run.page.close();
 }
 
+// The page in a background tab for 30 s mid-show (another tab brought to the front: the page is
+// hidden and its timers are throttled to one a second): the music goes on, every event comes once
+// and on time, the show's ticks keep their pace, and the picture on return is the scene the song is at.
+async function hiddenTab(browser, base) {
+  const page = await open(browser, base + '/hidden/', {width: 640, height: 480});
+  await page.evaluate(() => {
+    window.visibility = [];
+    document.addEventListener('visibilitychange', () => window.visibility.push({state: document.visibilityState, t: performance.now()}));
+    window.timerGaps = [];  // a 50 ms timer of the page's own, to see the browser throttle it
+    let last = performance.now();
+    (function tick() { const now = performance.now(); window.timerGaps.push({t: now, gap: now - last}); last = now; setTimeout(tick, 50); })();
+  });
+  await page.click('#start');
+  await page.waitForFunction(() => Module.k3lStats.events.length > 0, {timeout: 10000, polling: 20});
+  const t0 = (await stats(page)).events[2];
+  await sleep(Math.max(0, t0 + HIDE_AT - await page.evaluate(() => performance.now())));
+  const other = await browser.newPage();
+  await other.bringToFront();
+  await sleep(HIDDEN_MS);
+  await page.bringToFront();
+  await other.close();
+  const ended = await endedWithin(page, 30000);
+  const result = await page.evaluate(() => ({visibility: window.visibility, gaps: window.timerGaps, ticks: Module.k3lStats.ticks,
+                                              events: Module.k3lStats.events, dry: Module.k3lStats.dry}));
+  const list = events(result);
+  const [hidden, shown] = [result.visibility[0] || {t: NaN}, result.visibility[1] || {t: NaN}];
+  const throttled = Math.max(...result.gaps.filter(g => g.t > hidden.t && g.t < shown.t).map(g => g.gap));
+  const ticks = Array.from({length: result.ticks.length / 3}, (_, i) => result.ticks[3 * i + 1]);  // when each ran
+  const whileHidden = ticks.filter(t => t > hidden.t && t < shown.t).length;
+  const turns = {};
+  ticks.filter(t => t > hidden.t && t < shown.t + 1000).forEach(t => { turns[t] = (turns[t] || 0) + 1; });
+  const late = list.map(e => e.released - e.heard);
+  const first = await samples(page, shown.t, shown.t + 2000);
+  const released = list.filter(e => e.released <= (first[0] || {t: NaN}).t);
+  const expected = SCENE_OF[released.length ? released[released.length - 1].parameter : 0];
+  console.log(`# hidden: ${(shown.t - hidden.t).toFixed(0)} ms; the page's own timer fired at most ${throttled.toFixed(0)} ms apart; ` +
+              `ticks while hidden ${whileHidden} (${((shown.t - hidden.t) / TICK_MS).toFixed(0)} due); most ticks in one turn ` +
+              `${Math.max(...Object.values(turns))}; events released - heard max ${Math.max(...late).toFixed(1)} ms; first picture ` +
+              `${first.length ? (first[0].t - shown.t).toFixed(1) : NaN} ms after the page was shown again`);
+  check('hidden: the page was hidden, its timers throttled', hidden.state === 'hidden' && shown.state === 'visible' && throttled > 500,
+        JSON.stringify(result.visibility) + ` gap ${throttled}`);
+  check(`hidden: every event once, in order, released up to ${LATE_MS} ms after heard, on the song's rows (the music went on)`,
+        list.map(e => e.parameter).join() === HIDDEN_CODES.join() && late.every(ms => ms >= 0 && ms <= LATE_MS) &&
+        list.every((e, i) => Math.abs(e.output - list[0].output - 8 * i * ROW_MS) < 2) && result.dry === 0,
+        `${list.map(e => e.parameter)}; late ${late.map(ms => ms.toFixed(0))}; dry ${result.dry}`);
+  check('hidden: the show\'s ticks kept their pace while hidden', whileHidden >= 0.95 * (shown.t - hidden.t) / TICK_MS,
+        `${whileHidden} ticks in ${shown.t - hidden.t} ms`);
+  check('hidden: on return the picture is the scene the song is at, from the first frame',
+        first.length > 0 && first[0].scene === expected && first[0].t - shown.t < 500, JSON.stringify(first.slice(0, 2).map(s => [s.t - shown.t, s.scene])) + ` expected ${expected}`);
+  check('hidden: the show ends by itself, no error', ended && problems(page).length === 0, problems(page).join(' | '));
+  await page.close();
+}
+
 // The whole show with its own music and data at 1280 x 720: no GL error; the event timing
 // and the tick, as the page measured them.
 async function wholeSong(browser, base) {
@@ -610,7 +667,9 @@ async function firstCut(browser, base) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'k3l-web-test.'));
   const server = await serve(root);
   const base = `http://127.0.0.1:${server.address().port}`;
+  // Without puppeteer's switches that keep background pages at full speed: a hidden page is throttled as in a real browser.
   const browser = await puppeteer.launch({executablePath: CHROMIUM, headless: true, protocolTimeout: 600000,
+    ignoreDefaultArgs: ['--disable-background-timer-throttling', '--disable-backgrounding-occluded-windows', '--disable-renderer-backgrounding'],
     args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--window-size=1280,720']});
   try {
     makePage(root, 'cuts', 140, CUT_ROWS.map((row, i) => `${row}:${CUT_CODES[i].toString(16)}`));
@@ -621,6 +680,7 @@ async function firstCut(browser, base) {
     makePage(root, 'broken', 40, ['0:01']);
     fs.rmSync(path.join(root, 'broken', 'k3lvana.data.gz'));
     makePage(root, 'graphics', GRAPHICS_ROWS, ['0:01', `${GRAPHICS_ROWS - 2}:1b`]);
+    makePage(root, 'hidden', 8 * HIDDEN_CODES.length + 2, HIDDEN_CODES.map((code, i) => `${8 * i}:${code.toString(16)}`));
     const runs = name => !only || only === name;
     if (runs('cuts')) await cutsFadeQuit(browser, base);
     if (runs('suspended')) await suspension(browser, base);
@@ -631,6 +691,7 @@ async function firstCut(browser, base) {
     if (runs('loading')) await loading(browser, base, root);
     if (runs('failures')) await failures(browser, base, root);
     if (runs('graphics')) await graphicsLoss(browser, base);
+    if (runs('hidden')) await hiddenTab(browser, base);
     if (wholeShow || firstCutOnly) {
       fs.symlinkSync(path.resolve(webDir), path.join(root, 'show'));
       await (wholeShow ? wholeSong : firstCut)(browser, base);

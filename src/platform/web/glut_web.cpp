@@ -21,6 +21,8 @@
 //  - glutDisplayFunc: the display handler is not called while the browser has taken the GL
 //    context away; the page keeps the GL state the show set and makes it again when the
 //    context comes back (web_library.js), then the picture is drawn at once.
+//  - While the page is hidden the browser throttles its timers: the loop's wake-ups then come
+//    from a worker's timer (web_library.js), so that ticks and events keep their pace.
 // The show's exit (quitDemo's exit(0)) stops the loop and shows the page's end screen
 // (web_library.js).
 #include <GL/glut.h>

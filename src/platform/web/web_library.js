@@ -7,7 +7,10 @@ mergeInto(LibraryManager.library, {
     TIMER_SLACK_MS: 3,    // a wake-up further away than this (and than the browser's 4 ms timer floor) waits on a timer
     START_MARGIN_S: 0.05, // seconds between the context's clock and the first chunk queued after the queue ran dry
     ended: false,         // the show has exited: nothing more runs
+    looping: false,       // the main loop has started (at the start click)
+    wakeId: 0,            // the latest wake-up asked for: an earlier one still pending is ignored when it comes
     port: null,           // posts the loop's immediate wake-ups (timers never fire sooner than 4 ms)
+    worker: null,         // a worker's timer wakes the loop while the page is hidden (the page's own timers are throttled then)
     ctx: null,            // the AudioContext, once the start click made it
     gain: null,           // every queued chunk plays through it; dropped at once when the song stops
     anchor: 0,            // context time of the first frame queued since the queue last ran dry
@@ -19,6 +22,10 @@ mergeInto(LibraryManager.library, {
     step: function() {
       if (K3L.ended) return;
       callUserCallback(function() { _k3lLoopWake(_k3lLoopStep()); });
+    },
+    // Runs the loop's turn for wake-up `id` unless a later wake-up replaced it.
+    wake: function(id) {
+      if (id === K3L.wakeId) K3L.step();
     },
     // Asks a stopped context to run again: the page calls it from a click or a key, as browsers
     // start sound only from a gesture. The player notices when it runs (k3lAudioRunning).
@@ -33,22 +40,36 @@ mergeInto(LibraryManager.library, {
   $K3L__postset: 'var k3lQuit = quit_; quit_ = function(status, toThrow) { ' +
                  'K3L.ended = true; Module["pageEnded"](); k3lQuit(status, toThrow); };',
 
+  // Wakes the loop after `delayMs`: a timer for far wake-ups, a message for near ones. A hidden page's
+  // timers fire once a second at most (more rarely still under the browser's background budget),
+  // which would starve the music and drop the show's ticks: while hidden, a worker's timer wakes it.
   k3lLoopWake__deps: ['$K3L', '$callUserCallback', 'k3lLoopStep'],
   k3lLoopWake: function(delayMs) {
     if (K3L.ended) return;
+    K3L.looping = true;
+    var id = ++K3L.wakeId;
     if (delayMs > K3L.TIMER_SLACK_MS + 4) {
-      setTimeout(K3L.step, delayMs - K3L.TIMER_SLACK_MS);
+      if (!document.hidden) {
+        setTimeout(K3L.wake, delayMs - K3L.TIMER_SLACK_MS, id);
+        return;
+      }
+      if (!K3L.worker) {
+        var code = 'onmessage = function(e) { setTimeout(function() { postMessage(e.data[0]); }, e.data[1]); };';
+        K3L.worker = new Worker(URL.createObjectURL(new Blob([code], {type: 'text/javascript'})));
+        K3L.worker.onmessage = function(event) { K3L.wake(event.data); };
+      }
+      K3L.worker.postMessage([id, delayMs - K3L.TIMER_SLACK_MS]);
       return;
     }
     if (!K3L.port) {
       var channel = new MessageChannel();
-      channel.port1.onmessage = K3L.step;
+      channel.port1.onmessage = function(event) { K3L.wake(event.data); };
       K3L.port = channel.port2;
     }
-    K3L.port.postMessage(0);
+    K3L.port.postMessage(id);
   },
 
-  k3lPageReady__deps: ['$K3L', '$GLUT', '$Browser', '$callUserCallback', 'k3lStart', 'k3lResize', 'k3lKey'],
+  k3lPageReady__deps: ['$K3L', '$GLUT', '$Browser', '$callUserCallback', 'k3lStart', 'k3lResize', 'k3lKey', 'k3lLoopWake'],
   k3lPageReady: function(fullScreen) {
     Module['k3lStats'] = K3L.stats;
     // Keys with a character reach the show's keyboard handler, as emscripten's GLUT passes them.
@@ -58,9 +79,12 @@ mergeInto(LibraryManager.library, {
       event.preventDefault();
       callUserCallback(function() { _k3lKey(key, Browser.mouseX, Browser.mouseY); });
     }, true);
+    // Hidden or shown again, the page takes the loop's next turn at once, on the right kind of timer.
+    document.addEventListener('visibilitychange', function() {
+      if (K3L.looping && !K3L.ended) _k3lLoopWake(0);
+    });
     Module['pageReady'](!!fullScreen, function(width, height) { _k3lResize(width, height); }, function() { _k3lStart(); });
   },
-
 
   // Points drawn round, as GL_POINT_SMOOTH draws them on the desktop: WebGL draws them
   // square. The GL emulation makes a shader pair for points whose vertex shader sets
