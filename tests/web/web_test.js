@@ -37,7 +37,8 @@ const SUSPEND_ROWS = SUSPEND_CODES.map((code, i) => 8 * i);
 const SCENE_OF = {1: 'red', 2: 'blue'};
 // When the test suspends the page's audio context (ms after the first event's row), for how long (ms),
 // and the gesture that asks it back: 3 s from between rows 16 and 24, then 1 s from between rows 64 and 72.
-const SUSPENSIONS = [{at: 2300, ms: 3000, by: 'click'}, {at: 8000, ms: 1000, by: 'key'}];
+// The page is on a touch screen: a tap on the picture, then a key.
+const SUSPENSIONS = [{at: 2300, ms: 3000, by: 'tap'}, {at: 8000, ms: 1000, by: 'key'}];
 const STOP_SEEN_MS = 300;      // ms: the player takes a stopped context for silent within this (it looks every 50 ms; a loaded page stalls)
 const AHEAD_MS = 1500;         // ms of song the player has rendered ahead: after a stop, the music rejoins once they have passed
 const BACK_MS = 300;           // ms: the music is back within this of the gesture, or of AHEAD_MS after the stop if later
@@ -253,7 +254,7 @@ async function cutsFadeQuit(browser, base) {
 
 // The audio context suspended twice while the song plays (the browser or the system stopping
 // the sound): the song goes on silently on the timeline it was heard on, the page shows its note,
-// and the music rejoins at the song's position once a click (then a key) asks the context back.
+// and the music rejoins at the song's position once a tap (then a key) asks the context back.
 // An event's row time on the timeline is the first event's heard time plus its row's. Before a
 // rejoin, events are heard at that time to 2 ms (the silent song goes on from the audio's own
 // timeline). A rejoin may move the timeline once, by what the music takes to come back: the
@@ -265,8 +266,8 @@ async function cutsFadeQuit(browser, base) {
 // heard, up to LATE_MS late: a stall of the page on this loaded machine (the whole show's events
 // come up to about 100 ms late), well under the 960 ms a late cut would take to show on the wrong row.
 async function suspension(browser, base) {
-  const page = await open(browser, base + '/suspended/', {width: 640, height: 480});
-  await page.click('#start');
+  const page = await open(browser, base + '/suspended/', {width: 640, height: 480, hasTouch: true});
+  await page.tap('#start');
   // Polled on a timer: puppeteer's default polls on animation frames, which watchCanvas would sample undrawn.
   await page.waitForFunction(() => Module.k3lStats.events.length > 0, {timeout: 10000, polling: 20});
   const t0 = (await stats(page)).events[2];
@@ -283,9 +284,8 @@ async function suspension(browser, base) {
     await until(suspended.at + suspended.ms);
     round.stateBefore = await page.evaluate(() => K3L.ctx && K3L.ctx.state);
     round.gestureAt = await now();
-    // A click on the note (the middle of the page when there is none), or a key the show ignores.
-    const note = round.noteDuring ? await (await page.$('#sound')).boundingBox() : {x: 0, y: 0, width: 640, height: 480};
-    if (suspended.by === 'click') await page.mouse.click(note.x + note.width / 2, note.y + note.height / 2);
+    // A tap on the picture (the middle of the page, above the note), or a key the show ignores.
+    if (suspended.by === 'tap') await page.touchscreen.tap(320, 200);
     else await page.keyboard.press('a');
     await page.waitForFunction(n => Module.k3lStats.outputs.length >= n, {timeout: 5000, polling: 20}, 4 * k + 6).catch(() => {});
     round.noteAfter = await noteShown();
@@ -301,8 +301,8 @@ async function suspension(browser, base) {
   const toAudio = seen.map((round, k) => switched ? outputs[2 * k + 2].at - round.gestureAt : NaN);
   const pastDue = seen.map((round, k) => switched ? outputs[2 * k + 2].at - Math.max(round.gestureAt, round.stopAt + AHEAD_MS) : NaN);
   console.log(`# suspended: silent ${toSilent.map(ms => ms.toFixed(1)).join(', ')} ms after suspend(); music back ` +
-              `${toAudio.map(ms => ms.toFixed(1)).join(', ')} ms after the click (3 s suspension), the key (1 s)`);
-  check('suspended: the output goes silent when the context stops, back to audio after a click and after a key',
+              `${toAudio.map(ms => ms.toFixed(1)).join(', ')} ms after the tap (3 s suspension), the key (1 s)`);
+  check('suspended: the output goes silent when the context stops, back to audio after a tap and after a key',
         switched && toSilent.every(ms => ms >= 0 && ms < STOP_SEEN_MS) && toAudio.every(ms => ms >= 0) &&
         pastDue.every(ms => ms < BACK_MS), `${JSON.stringify(result.outputs)}; gestures ${JSON.stringify(seen)}`);
   check('suspended: nothing asks the sound back without a gesture', seen.every(round => round.stateBefore === 'suspended'),
@@ -382,17 +382,22 @@ async function keys(browser, base) {
   await page.close();
 }
 
-// No module: the failure text, scene 0 for good, Escape still ends the show.
+// No module: the failure text, scene 0 for good, Escape still ends the show. On a touch screen: a tap
+// starts the show, and a tap on "play again" loads the page again, to its start screen.
 async function missingModule(browser, base) {
-  const page = await open(browser, base + '/missing/', {width: 800, height: 600});
+  const page = await open(browser, base + '/missing/', {width: 800, height: 600, hasTouch: true});
   check('missing module: the failure text, byte for byte', logged(page) === NOT_LOADED, JSON.stringify(logged(page)));
-  await page.click('#start');
+  await page.tap('#start');
   await sleep(2000);
   const seen = await scenesBetween(page, 0, Infinity);
   check('missing module: the show stays in scene 0', seen === 'dark', seen);
   check('missing module: the canvas keeps its window size', await page.$eval('#canvas', e => e.width + 'x' + e.height) === '640x480');
   await page.keyboard.press('Escape');
   check('missing module: Escape ends the show', await endedWithin(page, 2000));
+  const reloaded = page.waitForNavigation({timeout: 10000}).then(() => page.waitForSelector('#start.shown', {timeout: 30000}))
+    .then(() => true, () => false);
+  await page.tap('#again');
+  check('a tap on "play again" loads the page again', await reloaded);
   await page.close();
 }
 

@@ -79,6 +79,10 @@ mergeInto(LibraryManager.library, {
       event.preventDefault();
       callUserCallback(function() { _k3lKey(key, Browser.mouseX, Browser.mouseY); });
     }, true);
+    // emscripten's GLUT turns touches on the canvas into mouse events for a mouse handler, which the
+    // show has none of; its listeners would only keep a tap on the picture from reaching the page as a
+    // click (and warn on every touch). They go.
+    ['touchstart', 'touchmove', 'touchend'].forEach(function(type) { window.removeEventListener(type, GLUT.touchHandler, true); });
     // Hidden or shown again, the page takes the loop's next turn at once, on the right kind of timer.
     document.addEventListener('visibilitychange', function() {
       if (K3L.looping && !K3L.ended) _k3lLoopWake(0);
