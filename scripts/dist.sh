@@ -43,12 +43,12 @@ scripts/web/build.sh
 site=k3lvana-$version-web
 cp -r build-web "$stage/$site"
 readme "for the browser" "Put the folder $site on any static web server as it is (no server settings
-are needed: the data is compressed inside k3lvana.data) and open its index.html
-through the server, then click the page to start (the browser asks for a click before it
-plays sound or goes full screen). To try it on your own machine:
+are needed: the large files are gzip-compressed and the page unpacks them itself) and open
+its index.html through the server, then click or tap the page to start (the browser asks for
+a click before it plays sound or goes full screen). To try it on your own machine:
     cd $site && python3 -m http.server 8080
-and open http://127.0.0.1:8080/ . Opening index.html straight from the disk does not work:
-browsers load the data only over HTTP." \
+and open http://127.0.0.1:8080/ . Opening index.html straight from the disk does not work
+(the page says so): browsers load the data only over HTTP." \
     "A browser with WebGL and WebAssembly (tested in Chromium)." >"$stage/$site/README.txt"
 (cd "$stage" && zip -qrX "$out/$site.zip" "$site")
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the show for the browser into build-web/, a static folder any web server can host:
-# index.html, k3lvana.js and k3lvana.wasm, and the show's data (the images and module the
-# desktop build makes, in build/data) packed as k3lvana.data, which data.js loads before main.
+# Builds the show for the browser into build-web/, a static folder any web server can host
+# as plain files: index.html, which fetches the rest and says how far it is; the show's code
+# k3lvana.js.gz and k3lvana.wasm.gz; and the show's data (the images and module the desktop
+# build makes, in build/data) packed as k3lvana.data.gz and data.js (scripts/web/pack-data.sh).
+# The three large files are gzip-compressed: the page unpacks them itself as they arrive, so no
+# server setting is needed.
 # Installs what is missing: Debian's emscripten and Chromium, and libopenmpt for WebAssembly,
 # built once into ~/.cache/k3lvana. The CMake tree of the wasm build is build-wasm/.
 set -euo pipefail
@@ -21,7 +24,9 @@ cmake --build build-wasm -j2
 
 rm -rf "$site"
 mkdir -p "$site"
-cp build-wasm/k3lvana.js build-wasm/k3lvana.wasm src/platform/web/index.html "$site/"
-(cd build && python3 /usr/share/emscripten/tools/file_packager.py "../$site/k3lvana.data" --preload data@data --lz4 \
-    --js-output="../$site/data.js" --no-node >/dev/null)
+cp src/platform/web/index.html "$site/"
+for file in k3lvana.js k3lvana.wasm; do
+    gzip -9 -n -c "build-wasm/$file" >"$site/$file.gz"
+done
+scripts/web/pack-data.sh build/data "$site"
 echo "The show for the browser: $top/$site (make serve-web serves it)"

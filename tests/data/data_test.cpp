@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "assets/textures.h"
 #include "platform/module_render.h"
 #include "song.h"
+#include "synth.h"
 #include "timeline.h"
 
 namespace {
@@ -71,6 +73,36 @@ TEST(Module, PlaysTheIntendedEventsAndThePlayersScanFindsThem)
         EXPECT_EQ(found[i], intended[i].code) << "event " << i;
     }
     EXPECT_EQ(found.size(), intended.size());
+}
+
+// The module's samples are compressed (the web page downloads it), and it plays what the same song
+// written plain plays, frame for frame, from start to end.
+TEST(Module, PlaysAsTheSongWrittenPlain)
+{
+    itw::Module song = music::arrange(music::song(), music::makeInstruments());
+    ASSERT_TRUE(song.compressSamples);
+    song.compressSamples = false;
+    std::vector<uint8_t> plain = itw::writeIT(song);
+    std::vector<uint8_t> built = music::readFile("data/zelto-07.tga");
+    EXPECT_LT(built.size(), plain.size() * 3 / 4);
+    ModuleRender modules[2];
+    ASSERT_TRUE(loadModule(modules[0], std::move(plain), 44100, false));
+    ASSERT_TRUE(loadModule(modules[1], std::move(built), 44100, false));
+    static float buffers[2][2 * 4096];
+    ModuleEvent events[64];
+    int64_t frames = 0, differing = 0;
+    while (!modules[0].ended || !modules[1].ended) {
+        for (int i = 0; i < 2; ++i) {
+            renderModule(modules[i], buffers[i], 4096, events, 64);
+        }
+        differing += std::memcmp(buffers[0], buffers[1], sizeof buffers[0]) != 0;
+        frames += 4096;
+        ASSERT_LT(frames, 44100 * 600) << "the song does not end";
+    }
+    EXPECT_EQ(differing, 0) << "buffers of 4096 frames that differ";
+    EXPECT_GT(frames, 44100 * 200);
+    unloadModule(modules[0]);
+    unloadModule(modules[1]);
 }
 
 // docs/show.md is the timeline tool's output for this module.

@@ -39,7 +39,7 @@ expect_zip() {
 expect_zip "k3lvana-$version-windows.zip" k3lvana/ k3lvana/k3lvana.exe k3lvana/README.txt k3lvana/data/ \
     $(printf 'k3lvana/data/%s\n' $data_files)
 site=k3lvana-$version-web
-expect_zip "$site.zip" "$site/" $(printf "$site/%s\n" index.html k3lvana.js k3lvana.wasm data.js k3lvana.data README.txt)
+expect_zip "$site.zip" "$site/" $(printf "$site/%s\n" index.html k3lvana.js.gz k3lvana.wasm.gz data.js k3lvana.data.gz README.txt)
 
 label=lintian
 lintian --fail-on error "$deb" >"$work/lintian" 2>&1 || fail "lintian: $(cat "$work/lintian")"

@@ -1,7 +1,9 @@
 // The browser build end to end, in Debian's headless Chromium driven through the DevTools
-// protocol: pages made from build-web's k3lvana.js/.wasm and index.html with data of their
-// own (test images, modules from make_sync_module), served on 127.0.0.1.
-//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show | --first-cut] [--only=cuts|suspended|silent|keys|missing|points]
+// protocol: pages made from build-web's code (k3lvana.js.gz, k3lvana.wasm.gz) and index.html
+// with data of their own (test images, modules from make_sync_module, packed as the build packs
+// its data), served on 127.0.0.1 as plain files.
+//   node web_test.js BUILD_WEB MAKE_SYNC_MODULE [--whole-show | --first-cut]
+//        [--only=cuts|suspended|silent|keys|missing|points|loading|failures|graphics|hidden]
 // The test images tell the scenes apart: scene 1's backdrop is red, scene 2's blue, the
 // closing card green, every other image transparent, so scene 0 is dark.
 'use strict';
@@ -17,6 +19,7 @@ const wholeShow = process.argv.includes('--whole-show');
 const firstCutOnly = process.argv.includes('--first-cut');  // the page as it is, to its start screen and first cut
 const only = (process.argv.find(arg => arg.startsWith('--only=')) || '').slice('--only='.length);  // the one test page to run, or all
 const ROW_MS = 120;  // milliseconds per row of make_sync_module's songs
+const TICK_MS = 55;  // milliseconds per tick of the show
 const CHROMIUM = '/usr/lib/chromium/chromium';
 // The show's image files, from its table of them.
 const IMAGES = Array.from(fs.readFileSync(path.join(__dirname, '../../src/assets/image_table.h'), 'utf8')
@@ -34,12 +37,25 @@ const SUSPEND_ROWS = SUSPEND_CODES.map((code, i) => 8 * i);
 const SCENE_OF = {1: 'red', 2: 'blue'};
 // When the test suspends the page's audio context (ms after the first event's row), for how long (ms),
 // and the gesture that asks it back: 3 s from between rows 16 and 24, then 1 s from between rows 64 and 72.
-const SUSPENSIONS = [{at: 2300, ms: 3000, by: 'click'}, {at: 8000, ms: 1000, by: 'key'}];
+// The page is on a touch screen: a tap on the picture, then a key.
+const SUSPENSIONS = [{at: 2300, ms: 3000, by: 'tap'}, {at: 8000, ms: 1000, by: 'key'}];
 const STOP_SEEN_MS = 300;      // ms: the player takes a stopped context for silent within this (it looks every 50 ms; a loaded page stalls)
 const AHEAD_MS = 1500;         // ms of song the player has rendered ahead: after a stop, the music rejoins once they have passed
 const BACK_MS = 300;           // ms: the music is back within this of the gesture, or of AHEAD_MS after the stop if later
 const LATE_MS = 250;           // ms: an event is released at most this late (see suspension below)
 const REJOIN_MS = [-60, 200];  // ms: how far a rejoin may move the song's timeline (see suspension below)
+const PAGE_BYTES = 2000000;    // bytes the page may fetch before its start screen
+const SLOW_PIECES = 12;        // the slow page's files are sent in this many pieces,
+const SLOW_PIECE_MS = 150;     // ms apart
+// The graphics page: scene 1 from row 0 to the quit; the GL context lost and restored (ms after the first
+// event's row), then lost for good, when the page must offer a reload within GONE_MS (its wait and a margin).
+const GRAPHICS_ROWS = 130;
+const GRAPHICS_LOSSES = {lose: 2500, restore: 5500, compareMs: 2500, loseForGood: 8000};
+const GONE_MS = 6000;
+// The hidden page: a cut every 8 rows (960 ms) between scenes 1 and 2 for 45 s, then the quit; hidden
+// for HIDDEN_MS from HIDE_AT ms after the first event's row.
+const HIDDEN_CODES = [...Array(47).keys()].map(i => 1 + i % 2).concat([0x1B]);
+const HIDE_AT = 3000, HIDDEN_MS = 30000;
 
 let passed = 0, failed = 0;
 function check(name, ok, detail) {
@@ -54,21 +70,24 @@ function tga([r, g, b] = [0, 0, 0]) {
   return Buffer.concat([header, ...Array(64).fill(pixel)]);
 }
 
+// The files a page fetches before its start screen.
+const PAGE_FILES = ['index.html', 'k3lvana.js.gz', 'k3lvana.wasm.gz', 'data.js', 'k3lvana.data.gz'];
+
 // A page under `root`/name: the build's page and code, test images, and a module of `rows`
 // rows with the given ROW:HEX events (none at all: no module), packed as the build packs its data.
 function makePage(root, name, rows, events) {
   const dir = path.join(root, name);
   fs.mkdirSync(path.join(dir, 'data'), {recursive: true});
-  for (const file of ['index.html', 'k3lvana.js', 'k3lvana.wasm']) fs.copyFileSync(path.join(webDir, file), path.join(dir, file));
+  for (const file of ['index.html', 'k3lvana.js.gz', 'k3lvana.wasm.gz']) fs.copyFileSync(path.join(webDir, file), path.join(dir, file));
   for (const image of IMAGES) fs.writeFileSync(path.join(dir, 'data', image + '.tga'), tga(COLOURS[image]));
   if (rows) execFileSync(makeModule, [path.join(dir, 'data', 'zelto-07.tga'), String(rows), ...events]);
-  execFileSync('python3', ['/usr/share/emscripten/tools/file_packager.py', 'k3lvana.data', '--preload', 'data@data',
-                           '--js-output=data.js', '--no-node'], {cwd: dir, stdio: 'ignore'});
+  execFileSync(path.join(__dirname, '../../scripts/web/pack-data.sh'), [path.join(dir, 'data'), dir]);
   fs.rmSync(path.join(dir, 'data'), {recursive: true});
   return name;
 }
 
-// A static server on 127.0.0.1 for `root`, on a free port.
+// A static server on 127.0.0.1 for `root`, on a free port: plain files, as they are (no compression).
+// The page `slow` gets each of its files but index.html in SLOW_PIECES pieces, SLOW_PIECE_MS apart.
 function serve(root) {
   const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
   const server = http.createServer((request, response) => {
@@ -76,7 +95,14 @@ function serve(root) {
     const file = path.join(root, name.endsWith('/') ? name + 'index.html' : name);
     fs.readFile(file, (error, body) => {
       if (error) return response.writeHead(404).end();
-      response.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream'}).end(body);
+      response.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream', 'Content-Length': body.length});
+      if (!name.startsWith('/slow/') || file.endsWith('index.html')) return response.end(body);
+      const piece = Math.ceil(body.length / SLOW_PIECES);
+      (function send(at) {
+        if (at >= body.length) return response.end();
+        response.write(body.subarray(at, at + piece));
+        setTimeout(send, SLOW_PIECE_MS, at + piece);
+      })(0);
     });
   });
   return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
@@ -84,7 +110,8 @@ function serve(root) {
 
 // What the canvas shows each time the show has drawn it (sampled in the same animation frame,
 // before the browser presents and clears it): the scene's colour in the middle band, the
-// mean brightness, how green the centre is (the closing card). And when the end screen shows.
+// mean brightness, how green the centre is (the closing card), the mean colour of an 8 x 6 grid.
+// And when the end screen shows.
 function watchCanvas() {
   const probe = document.createElement('canvas');
   probe.width = 32;
@@ -108,7 +135,12 @@ function watchCanvas() {
     const scene = red > 192 ? 'red' : blue > 192 ? 'blue' : dark > 192 ? 'dark' : 'other';
     const centre = (12 * 32 + 16) * 4;
     const green = d[centre + 1] - Math.max(d[centre], d[centre + 2]);
-    window.samples.push({t: performance.now(), scene, light: light / 384, green});
+    const grid = new Array(8 * 6 * 3).fill(0);
+    for (let i = 0; i < d.length; i += 4) {
+      const x = (i >> 2) % 32, y = Math.floor((i >> 2) / 32), cell = 3 * (Math.floor(y / 4) * 8 + Math.floor(x / 4));
+      for (let c = 0; c < 3; c++) grid[cell + c] += d[i + c] / 16;
+    }
+    window.samples.push({t: performance.now(), scene, light: light / 384, green, grid});
   });
   (function watchEnd() {
     if (document.getElementById('ended').classList.contains('shown')) window.endedAt = performance.now();
@@ -117,20 +149,39 @@ function watchCanvas() {
 }
 
 // Opens a page, keeps its console, waits for the start screen and (unless told not to: reading
-// the canvas back costs the page time) starts watching the canvas.
-async function open(browser, url, size, watch = true, silent = false) {
+// the canvas back costs the page time) starts watching the canvas. `silent`: a browser without Web
+// Audio; `throttled`: fetched through Chromium's network emulation at 4 Mbit/s (20 ms latency).
+async function open(browser, url, size, {watch = true, silent = false, throttled = false} = {}) {
   const page = await browser.newPage();
   if (silent) await page.evaluateOnNewDocument(() => { delete window.AudioContext; delete window.webkitAudioContext; });
   await page.setViewport(size);
   page.messages = [];
   page.on('console', message => page.messages.push({type: message.type(), text: message.text()}));
   page.on('pageerror', error => page.messages.push({type: 'pageerror', text: String(error)}));
+  const network = await page.createCDPSession();
+  const link = on => network.send('Network.emulateNetworkConditions', {offline: false, latency: on ? 20 : 0,
+    downloadThroughput: on ? 4e6 / 8 : -1, uploadThroughput: on ? 4e6 / 8 : -1});
+  if (throttled) await link(true);
   const opened = Date.now();
   await page.goto(url);
   await page.waitForSelector('#start.shown', {timeout: 60000});
   page.loadMs = Date.now() - opened;
+  if (throttled) await link(false);
   if (watch) await page.evaluate(watchCanvas);
   return page;
+}
+
+// The bytes a page fetched before its start screen, by file, from the browser's own record of its
+// requests: checked against the page's budget, and that they came as they are (no compression on the way).
+async function pageBytes(page) {
+  const files = await page.evaluate(() => [...performance.getEntriesByType('navigation'), ...performance.getEntriesByType('resource')]
+    .filter(e => /^https?:/.test(e.name))
+    .map(e => ({name: e.name.replace(/^.*\//, '') || 'index.html', bytes: e.encodedBodySize, decoded: e.decodedBodySize})));
+  const total = files.reduce((sum, file) => sum + file.bytes, 0);
+  console.log(`# page: ${files.map(file => `${file.name} ${file.bytes}`).join(', ')}: ${total} bytes before the start screen`);
+  check(`the page fetches at most ${PAGE_BYTES} bytes before its start screen, as plain files`,
+        total <= PAGE_BYTES && files.every(file => file.decoded === file.bytes) &&
+        PAGE_FILES.every(name => files.some(file => file.name === name)), JSON.stringify(files));
 }
 
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
@@ -159,7 +210,7 @@ async function endedWithin(page, ms) {
 // that every event came once, in order, at its row's time on the output's clock.
 async function playCuts(browser, base, silent) {
   const name = silent ? 'silent: ' : '';
-  const page = await open(browser, base + '/cuts/', {width: 640, height: 480}, !silent, silent);
+  const page = await open(browser, base + '/cuts/', {width: 640, height: 480}, {watch: !silent, silent});
   const text = await page.$eval('#console', e => e.textContent);
   await page.click('#start');
   check(name + 'the quit event ends the show', await endedWithin(page, 20000));
@@ -203,7 +254,7 @@ async function cutsFadeQuit(browser, base) {
 
 // The audio context suspended twice while the song plays (the browser or the system stopping
 // the sound): the song goes on silently on the timeline it was heard on, the page shows its note,
-// and the music rejoins at the song's position once a click (then a key) asks the context back.
+// and the music rejoins at the song's position once a tap (then a key) asks the context back.
 // An event's row time on the timeline is the first event's heard time plus its row's. Before a
 // rejoin, events are heard at that time to 2 ms (the silent song goes on from the audio's own
 // timeline). A rejoin may move the timeline once, by what the music takes to come back: the
@@ -215,8 +266,8 @@ async function cutsFadeQuit(browser, base) {
 // heard, up to LATE_MS late: a stall of the page on this loaded machine (the whole show's events
 // come up to about 100 ms late), well under the 960 ms a late cut would take to show on the wrong row.
 async function suspension(browser, base) {
-  const page = await open(browser, base + '/suspended/', {width: 640, height: 480});
-  await page.click('#start');
+  const page = await open(browser, base + '/suspended/', {width: 640, height: 480, hasTouch: true});
+  await page.tap('#start');
   // Polled on a timer: puppeteer's default polls on animation frames, which watchCanvas would sample undrawn.
   await page.waitForFunction(() => Module.k3lStats.events.length > 0, {timeout: 10000, polling: 20});
   const t0 = (await stats(page)).events[2];
@@ -233,9 +284,8 @@ async function suspension(browser, base) {
     await until(suspended.at + suspended.ms);
     round.stateBefore = await page.evaluate(() => K3L.ctx && K3L.ctx.state);
     round.gestureAt = await now();
-    // A click on the note (the middle of the page when there is none), or a key the show ignores.
-    const note = round.noteDuring ? await (await page.$('#sound')).boundingBox() : {x: 0, y: 0, width: 640, height: 480};
-    if (suspended.by === 'click') await page.mouse.click(note.x + note.width / 2, note.y + note.height / 2);
+    // A tap on the picture (the middle of the page, above the note), or a key the show ignores.
+    if (suspended.by === 'tap') await page.touchscreen.tap(320, 200);
     else await page.keyboard.press('a');
     await page.waitForFunction(n => Module.k3lStats.outputs.length >= n, {timeout: 5000, polling: 20}, 4 * k + 6).catch(() => {});
     round.noteAfter = await noteShown();
@@ -251,8 +301,8 @@ async function suspension(browser, base) {
   const toAudio = seen.map((round, k) => switched ? outputs[2 * k + 2].at - round.gestureAt : NaN);
   const pastDue = seen.map((round, k) => switched ? outputs[2 * k + 2].at - Math.max(round.gestureAt, round.stopAt + AHEAD_MS) : NaN);
   console.log(`# suspended: silent ${toSilent.map(ms => ms.toFixed(1)).join(', ')} ms after suspend(); music back ` +
-              `${toAudio.map(ms => ms.toFixed(1)).join(', ')} ms after the click (3 s suspension), the key (1 s)`);
-  check('suspended: the output goes silent when the context stops, back to audio after a click and after a key',
+              `${toAudio.map(ms => ms.toFixed(1)).join(', ')} ms after the tap (3 s suspension), the key (1 s)`);
+  check('suspended: the output goes silent when the context stops, back to audio after a tap and after a key',
         switched && toSilent.every(ms => ms >= 0 && ms < STOP_SEEN_MS) && toAudio.every(ms => ms >= 0) &&
         pastDue.every(ms => ms < BACK_MS), `${JSON.stringify(result.outputs)}; gestures ${JSON.stringify(seen)}`);
   check('suspended: nothing asks the sound back without a gesture', seen.every(round => round.stateBefore === 'suspended'),
@@ -332,17 +382,22 @@ async function keys(browser, base) {
   await page.close();
 }
 
-// No module: the failure text, scene 0 for good, Escape still ends the show.
+// No module: the failure text, scene 0 for good, Escape still ends the show. On a touch screen: a tap
+// starts the show, and a tap on "play again" loads the page again, to its start screen.
 async function missingModule(browser, base) {
-  const page = await open(browser, base + '/missing/', {width: 800, height: 600});
+  const page = await open(browser, base + '/missing/', {width: 800, height: 600, hasTouch: true});
   check('missing module: the failure text, byte for byte', logged(page) === NOT_LOADED, JSON.stringify(logged(page)));
-  await page.click('#start');
+  await page.tap('#start');
   await sleep(2000);
   const seen = await scenesBetween(page, 0, Infinity);
   check('missing module: the show stays in scene 0', seen === 'dark', seen);
   check('missing module: the canvas keeps its window size', await page.$eval('#canvas', e => e.width + 'x' + e.height) === '640x480');
   await page.keyboard.press('Escape');
   check('missing module: Escape ends the show', await endedWithin(page, 2000));
+  const reloaded = page.waitForNavigation({timeout: 10000}).then(() => page.waitForSelector('#start.shown', {timeout: 30000}))
+    .then(() => true, () => false);
+  await page.tap('#again');
+  check('a tap on "play again" loads the page again', await reloaded);
   await page.close();
 }
 
@@ -350,7 +405,7 @@ async function missingModule(browser, base) {
 // at its middle and 17 pixels from it along each axis, the background at its square's corners
 // (24 pixels out), which a square point would light. Drawn and read back in one animation frame.
 async function roundPoint(browser, base) {
-  const page = await open(browser, base + '/missing/', {width: 640, height: 480}, false);
+  const page = await open(browser, base + '/missing/', {width: 640, height: 480}, {watch: false});
   await page.click('#start');
   await sleep(1000);
   const seen = await page.evaluate(() => new Promise(resolve => requestAnimationFrame(() => {
@@ -375,11 +430,203 @@ async function roundPoint(browser, base) {
   await page.close();
 }
 
+// The page while it fetches the show: its loading screen from the first paint, then (the slow page's
+// files sent in pieces) the bar moving and the bytes counted against the total of the files,
+// "starting…", and the start screen. How soon the first paint came is printed.
+async function loading(browser, base, root) {
+  const page = await browser.newPage();
+  await page.evaluateOnNewDocument(() => {
+    window.seen = {what: [], bytes: [], widths: []};  // every text and bar width the loading screen showed, in turn
+    document.addEventListener('DOMContentLoaded', () => {
+      const screen = document.getElementById('loading');
+      window.firstLook = {shown: getComputedStyle(screen).display !== 'none', what: document.getElementById('loading-what').textContent};
+      new MutationObserver(records => records.forEach(r => {
+        if (r.type === 'childList' && r.addedNodes[0]) window.seen[r.target.id === 'loading-bytes' ? 'bytes' : 'what'].push(r.addedNodes[0].data);
+        if (r.type === 'attributes' && r.target.id === 'bar-done') window.seen.widths.push(parseFloat(r.target.style.width));
+      })).observe(screen, {subtree: true, childList: true, attributes: true, attributeFilter: ['style']});
+    });
+  });
+  await page.goto(base + '/slow/');
+  await page.waitForSelector('#start.shown', {timeout: 60000});
+  const {seen, firstLook, painted, hidden} = await page.evaluate(() => {
+    const paint = performance.getEntriesByType('paint').find(e => e.name === 'first-contentful-paint');
+    return {seen: window.seen, firstLook: window.firstLook, hidden: !document.getElementById('loading').classList.contains('shown'),
+            painted: paint ? paint.startTime - performance.getEntriesByType('navigation')[0].responseEnd : NaN};
+  });
+  console.log(`# loading: the loading screen painted ${painted.toFixed(0)} ms after the page arrived; the bar at ` +
+              `${seen.widths.filter(w => w > 0).map(w => w.toFixed(0)).join(' ')} %`);
+  check('loading: the loading screen is up from the first paint, saying what it fetches',
+        firstLook && firstLook.shown && firstLook.what === 'fetching k3lvana.wasm.gz, k3lvana.data.gz, k3lvana.js.gz, data.js',
+        JSON.stringify(firstLook));
+  const total = PAGE_FILES.slice(1).reduce((sum, file) => sum + fs.statSync(path.join(root, 'slow', file)).size, 0).toLocaleString('en');
+  const moving = seen.widths.filter(width => width > 0 && width < 100);
+  check('loading: the bar moves while the files arrive, in bytes of the total',
+        moving.length >= SLOW_PIECES && moving[0] < 50 && seen.widths.every((width, i) => i === 0 || width >= seen.widths[i - 1]) &&
+        seen.bytes.includes(`${total} of ${total} bytes`), JSON.stringify(seen));
+  check('loading: then "starting…", then the start screen',
+        seen.what[seen.what.length - 1] === 'starting\u2026' && seen.what.slice(0, -1).every(what => /^fetching|^unpacking/.test(what)) && hidden,
+        JSON.stringify(seen.what));
+  await page.close();
+}
+
+// What the page says when it cannot start the show: a file that did not arrive (404), no WebGL,
+// the WebAssembly refused, the page opened from a file; each, in words, on the page.
+async function failures(browser, base, root) {
+  const cases = [
+    {name: 'a file missing', url: base + '/broken/', says: 'k3lvana.data.gz did not arrive: the server answered 404 Not Found'},
+    {name: 'no WebGL', url: base + '/cuts/', says: 'this browser or its settings do not allow WebGL',
+     prepare: () => { const get = HTMLCanvasElement.prototype.getContext;
+                      HTMLCanvasElement.prototype.getContext = function (type, ...rest) { return /webgl/.test(type) ? null : get.call(this, type, ...rest); }; }},
+    {name: 'the WebAssembly refused', url: base + '/cuts/', says: 'this browser refused to run the show\'s WebAssembly code',
+     prepare: () => { WebAssembly.compile = () => Promise.reject(new WebAssembly.CompileError('refused by a setting')); }},
+    {name: 'opened from a file', url: 'file://' + path.join(root, 'cuts', 'index.html'), says: 'this page was opened as a file'},
+  ];
+  for (const {name, url, says, prepare} of cases) {
+    const page = await browser.newPage();
+    if (prepare) await page.evaluateOnNewDocument(prepare);
+    await page.goto(url);
+    const shown = await page.waitForSelector('#failed.shown', {timeout: 20000}).then(() => true, () => false);
+    const text = shown ? await page.$eval('#failed', e => e.innerText) : '';
+    check(`failures: ${name}: the page says so`, shown && text.includes(says) && !(await page.$('#start.shown')), JSON.stringify(text));
+    await page.close();
+  }
+}
+
+// One run of the graphics page (scene 1 from its first event to the quit), the GL context lost and
+// restored at the given times (ms after the first event's row) unless `losses` is null; returns the
+// page, the first event's row time, the canvas samples, and the times of the losses and restores.
+async function playGraphics(browser, base, losses) {
+  const page = await open(browser, base + '/graphics/', {width: 640, height: 480});
+  await page.evaluate(() => {
+    window.graphicsEvents = [];
+    for (const type of ['webglcontextlost', 'webglcontextrestored']) {
+      document.getElementById('canvas').addEventListener(type, () => window.graphicsEvents.push({type, t: performance.now()}));
+    }
+  });
+  await page.click('#start');
+  await page.waitForFunction(() => Module.k3lStats.events.length > 0, {timeout: 10000, polling: 20});
+  const t0 = (await stats(page)).events[2];
+  const until = async ms => { const wait = t0 + ms - await page.evaluate(() => performance.now()); if (wait > 0) await sleep(wait); };
+  const noteSays = () => page.evaluate(() => document.getElementById('graphics').classList.contains('shown') ? document.getElementById('graphics').innerText : '');
+  const said = {};
+  if (losses) {
+    await until(losses.lose);
+    await page.evaluate(() => { window.loser = GLctx.getExtension('WEBGL_lose_context'); window.loser.loseContext(); });
+    await until(losses.lose + 1000);
+    said.lost = await noteSays();
+    await until(losses.restore);
+    await page.evaluate(() => window.loser.restoreContext());
+    await until(losses.restore + 500);
+    said.back = await noteSays();
+    await until(losses.loseForGood);
+    await page.evaluate(() => window.loser.loseContext());
+    await until(losses.loseForGood + GONE_MS);
+    said.gone = await noteSays();
+  }
+  const ended = await endedWithin(page, 20000);
+  const result = await page.evaluate(() => ({graphicsEvents: window.graphicsEvents, samples: window.samples, events: Module.k3lStats.events,
+                                              ticksRan: Module.k3lStats.ticks.filter((t, i) => i % 3 === 1), dry: Module.k3lStats.dry}));
+  return {page, t0, ended, said, ...result};
+}
+
+// The browser takes the GL context away a few seconds into scene 1 and gives it back 3 s later: the
+// page says so meanwhile; after the restore the picture is scene 1's again at once, as a run without
+// the loss draws it at the same moment of the song (the same scene, brightness within 15 %, the cells
+// of an 8 x 6 grid within 20 of 255 on average: the cubes turn; about 7 when restored, about 50 when
+// anything of the restore is left out); the music and the show's ticks went on, the show ends by
+// itself. Lost again for good, the page offers a reload.
+async function graphicsLoss(browser, base) {
+  const plain = await playGraphics(browser, base, null);
+  await plain.page.close();
+  const run = await playGraphics(browser, base, GRAPHICS_LOSSES);
+  const lostAt = (run.graphicsEvents.find(e => e.type === 'webglcontextlost') || {t: NaN}).t;
+  const restored = (run.graphicsEvents.find(e => e.type === 'webglcontextrestored') || {t: NaN}).t;
+  const near = (t, list, t0) => list.reduce((best, s) => Math.abs(s.t - t0 - t) < Math.abs(best.t - t0 - t) ? s : best, list[0]);
+  const after = run.samples.filter(s => s.t > restored && s.t < restored + GRAPHICS_LOSSES.compareMs);
+  const compared = after.map(s => {
+    const other = near(s.t - run.t0, plain.samples, plain.t0);
+    const cells = s.grid.map((v, i) => Math.abs(v - other.grid[i]));
+    return {at: Math.round(s.t - restored), scene: s.scene, other: other.scene, off: Math.abs(other.t - plain.t0 - (s.t - run.t0)),
+            light: s.light / other.light, grid: cells.reduce((a, b) => a + b, 0) / cells.length};
+  });
+  const grids = compared.map(c => c.grid).sort((a, b) => a - b);
+  console.log(`# graphics: the first picture ${compared.length ? compared[0].at : NaN} ms after the restore; against the run ` +
+              `without the loss: grid distance median ${(grids[grids.length >> 1] || NaN).toFixed(1)} max ${(grids[grids.length - 1] || NaN).toFixed(1)}`);
+  check('graphics: the page says "the graphics were interrupted" while the context is lost, and not once it is back',
+        run.said.lost === 'the graphics were interrupted' && run.said.back === '', JSON.stringify(run.said));
+  const wrong = compared.filter(c => !(c.scene === 'red' && c.other === 'red' && c.off < 40 && Math.abs(c.light - 1) < 0.15));
+  check('graphics: after the restore, the picture is scene 1 as drawn without the loss, from the first frame',
+        compared.length > 10 && wrong.length === 0 && grids[grids.length >> 1] < 20,
+        `${JSON.stringify(wrong.slice(0, 5))} wrong of ${compared.length}; first ${JSON.stringify(compared[0])}`);
+  const lostFor = run.ticksRan.filter(t => t > lostAt && t < restored).length;
+  check('graphics: the music and the ticks went on through the loss',
+        events(run).map(e => e.parameter).join() === '1,27' && run.dry === 0 && lostFor >= 0.95 * (restored - lostAt) / TICK_MS,
+        `${events(run).map(e => e.parameter)}; dry ${run.dry}; ${lostFor} ticks in the ${(restored - lostAt).toFixed(0)} ms lost`);
+  check('graphics: lost for good, the page says so and offers a reload',
+        /did not come back/.test(run.said.gone) && /reload/.test(run.said.gone), JSON.stringify(run.said.gone));
+  check('graphics: the show ends by itself, no error', run.ended && problems(run.page).length === 0, problems(run.page).join(' | '));
+  await run.page.close();
+}
+
+// The page in a background tab for 30 s mid-show (another tab brought to the front: the page is
+// hidden and its timers are throttled to one a second): the music goes on, every event comes once
+// and on time, the show's ticks keep their pace, and the picture on return is the scene the song is at.
+async function hiddenTab(browser, base) {
+  const page = await open(browser, base + '/hidden/', {width: 640, height: 480});
+  await page.evaluate(() => {
+    window.visibility = [];
+    document.addEventListener('visibilitychange', () => window.visibility.push({state: document.visibilityState, t: performance.now()}));
+    window.timerGaps = [];  // a 50 ms timer of the page's own, to see the browser throttle it
+    let last = performance.now();
+    (function tick() { const now = performance.now(); window.timerGaps.push({t: now, gap: now - last}); last = now; setTimeout(tick, 50); })();
+  });
+  await page.click('#start');
+  await page.waitForFunction(() => Module.k3lStats.events.length > 0, {timeout: 10000, polling: 20});
+  const t0 = (await stats(page)).events[2];
+  await sleep(Math.max(0, t0 + HIDE_AT - await page.evaluate(() => performance.now())));
+  const other = await browser.newPage();
+  await other.bringToFront();
+  await sleep(HIDDEN_MS);
+  await page.bringToFront();
+  await other.close();
+  const ended = await endedWithin(page, 30000);
+  const result = await page.evaluate(() => ({visibility: window.visibility, gaps: window.timerGaps, ticks: Module.k3lStats.ticks,
+                                              events: Module.k3lStats.events, dry: Module.k3lStats.dry}));
+  const list = events(result);
+  const [hidden, shown] = [result.visibility[0] || {t: NaN}, result.visibility[1] || {t: NaN}];
+  const throttled = Math.max(...result.gaps.filter(g => g.t > hidden.t && g.t < shown.t).map(g => g.gap));
+  const ticks = Array.from({length: result.ticks.length / 3}, (_, i) => result.ticks[3 * i + 1]);  // when each ran
+  const whileHidden = ticks.filter(t => t > hidden.t && t < shown.t).length;
+  const turns = {};
+  ticks.filter(t => t > hidden.t && t < shown.t + 1000).forEach(t => { turns[t] = (turns[t] || 0) + 1; });
+  const late = list.map(e => e.released - e.heard);
+  const first = await samples(page, shown.t, shown.t + 2000);
+  const released = list.filter(e => e.released <= (first[0] || {t: NaN}).t);
+  const expected = SCENE_OF[released.length ? released[released.length - 1].parameter : 0];
+  console.log(`# hidden: ${(shown.t - hidden.t).toFixed(0)} ms; the page's own timer fired at most ${throttled.toFixed(0)} ms apart; ` +
+              `ticks while hidden ${whileHidden} (${((shown.t - hidden.t) / TICK_MS).toFixed(0)} due); most ticks in one turn ` +
+              `${Math.max(...Object.values(turns))}; events released - heard max ${Math.max(...late).toFixed(1)} ms; first picture ` +
+              `${first.length ? (first[0].t - shown.t).toFixed(1) : NaN} ms after the page was shown again`);
+  check('hidden: the page was hidden, its timers throttled', hidden.state === 'hidden' && shown.state === 'visible' && throttled > 500,
+        JSON.stringify(result.visibility) + ` gap ${throttled}`);
+  check(`hidden: every event once, in order, released up to ${LATE_MS} ms after heard, on the song's rows (the music went on)`,
+        list.map(e => e.parameter).join() === HIDDEN_CODES.join() && late.every(ms => ms >= 0 && ms <= LATE_MS) &&
+        list.every((e, i) => Math.abs(e.output - list[0].output - 8 * i * ROW_MS) < 2) && result.dry === 0,
+        `${list.map(e => e.parameter)}; late ${late.map(ms => ms.toFixed(0))}; dry ${result.dry}`);
+  check('hidden: the show\'s ticks kept their pace while hidden', whileHidden >= 0.95 * (shown.t - hidden.t) / TICK_MS,
+        `${whileHidden} ticks in ${shown.t - hidden.t} ms`);
+  check('hidden: on return the picture is the scene the song is at, from the first frame',
+        first.length > 0 && first[0].scene === expected && first[0].t - shown.t < 500, JSON.stringify(first.slice(0, 2).map(s => [s.t - shown.t, s.scene])) + ` expected ${expected}`);
+  check('hidden: the show ends by itself, no error', ended && problems(page).length === 0, problems(page).join(' | '));
+  await page.close();
+}
+
 // The whole show with its own music and data at 1280 x 720: no GL error; the event timing
 // and the tick, as the page measured them.
 async function wholeSong(browser, base) {
-  const page = await open(browser, base + '/show/', {width: 1280, height: 720}, false);
-  console.log(`# page loaded to its start screen in ${page.loadMs} ms`);
+  const page = await open(browser, base + '/show/', {width: 1280, height: 720}, {watch: false, throttled: true});
+  console.log(`# page loaded to its start screen in ${page.loadMs} ms at 4 Mbit/s`);
+  await pageBytes(page);
   await page.click('#start');
   check('the whole show ends by itself', await endedWithin(page, 300000));
   const glError = await page.evaluate(() => GLctx.getError());
@@ -404,6 +651,7 @@ async function wholeSong(browser, base) {
 async function firstCut(browser, base) {
   const page = await open(browser, base + '/show/', {width: 1280, height: 720});
   console.log(`# page loaded to its start screen in ${page.loadMs} ms`);
+  await pageBytes(page);
   const clicked = await page.evaluate(() => performance.now());
   await page.click('#start');
   const cut = await (await page.waitForFunction(() => {
@@ -424,20 +672,31 @@ async function firstCut(browser, base) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'k3l-web-test.'));
   const server = await serve(root);
   const base = `http://127.0.0.1:${server.address().port}`;
+  // Without puppeteer's switches that keep background pages at full speed: a hidden page is throttled as in a real browser.
   const browser = await puppeteer.launch({executablePath: CHROMIUM, headless: true, protocolTimeout: 600000,
+    ignoreDefaultArgs: ['--disable-background-timer-throttling', '--disable-backgrounding-occluded-windows', '--disable-renderer-backgrounding'],
     args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--window-size=1280,720']});
   try {
     makePage(root, 'cuts', 140, CUT_ROWS.map((row, i) => `${row}:${CUT_CODES[i].toString(16)}`));
     makePage(root, 'keys', 400, ['0:01']);
     makePage(root, 'missing', 0, []);
     makePage(root, 'suspended', 110, SUSPEND_ROWS.map((row, i) => `${row}:${SUSPEND_CODES[i].toString(16)}`));
+    makePage(root, 'slow', 40, ['0:01']);
+    makePage(root, 'broken', 40, ['0:01']);
+    fs.rmSync(path.join(root, 'broken', 'k3lvana.data.gz'));
+    makePage(root, 'graphics', GRAPHICS_ROWS, ['0:01', `${GRAPHICS_ROWS - 2}:1b`]);
+    makePage(root, 'hidden', 8 * HIDDEN_CODES.length + 2, HIDDEN_CODES.map((code, i) => `${8 * i}:${code.toString(16)}`));
     const runs = name => !only || only === name;
     if (runs('cuts')) await cutsFadeQuit(browser, base);
     if (runs('suspended')) await suspension(browser, base);
-    if (runs('silent')) (await playCuts(browser, base, true)).page.close();
+    if (runs('silent')) await (await playCuts(browser, base, true)).page.close();
     if (runs('keys')) await keys(browser, base);
     if (runs('missing')) await missingModule(browser, base);
     if (runs('points')) await roundPoint(browser, base);
+    if (runs('loading')) await loading(browser, base, root);
+    if (runs('failures')) await failures(browser, base, root);
+    if (runs('graphics')) await graphicsLoss(browser, base);
+    if (runs('hidden')) await hiddenTab(browser, base);
     if (wholeShow || firstCutOnly) {
       fs.symlinkSync(path.resolve(webDir), path.join(root, 'show'));
       await (wholeShow ? wholeSong : firstCut)(browser, base);

@@ -59,12 +59,18 @@ struct Module {
     std::vector<uint8_t> orders;       // pattern numbers; 254 skips; the writer adds the end mark
     std::vector<Sample> samples;
     std::vector<Pattern> patterns;
+    bool compressSamples = false;      // samples in IT 2.14/2.15 compression: fewer bytes, the same frames decoded
 
     Module();
 };
 
 // The module as IT file bytes.
 std::vector<uint8_t> writeIT(const Module& module);
+
+// A 16-bit sample's frames in Impulse Tracker's own lossless compression: blocks of 0x4000
+// frames, each a 16-bit byte count and a bit stream of deltas (deltas of deltas when
+// `doubleDelta`, IT 2.15) in widths it changes as it goes, chosen for the fewest bits.
+std::vector<uint8_t> compressSample(const std::vector<int16_t>& frames, bool doubleDelta);
 
 // Writes the module to a file; false when the file cannot be written.
 bool saveIT(const Module& module, const std::string& path);

@@ -423,6 +423,7 @@ itw::Module arrange(const Score& score, const std::vector<Instrument>& instrumen
     module.initialTempo = TEMPO;
     module.globalVolume = score.globalVolume;
     module.mixVolume = score.mixVolume;
+    module.compressSamples = true;  // the show's module is downloaded by its web page: the fewer bytes the better
     for (int c = 0; c < score.channels; ++c) {
         module.channelPan[static_cast<size_t>(c)] = score.pans.at(static_cast<size_t>(c));
         module.channelVolume[static_cast<size_t>(c)] = score.channelVolumes.at(static_cast<size_t>(c));

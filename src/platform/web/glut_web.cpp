@@ -18,6 +18,11 @@
 //  - glutKeyboardFunc: the page passes the keys on as emscripten's GLUT would, but from
 //    a callback that takes the show's exit as the end of the show, not as an error.
 //  - ShowCursor and the window: the pointer hidden over the canvas.
+//  - glutDisplayFunc: the display handler is not called while the browser has taken the GL
+//    context away; the page keeps the GL state the show set and makes it again when the
+//    context comes back (web_library.js), then the picture is drawn at once.
+//  - While the page is hidden the browser throttles its timers: the loop's wake-ups then come
+//    from a worker's timer (web_library.js), so that ticks and events keep their pace.
 // The show's exit (quitDemo's exit(0)) stops the loop and shows the page's end screen
 // (web_library.js).
 #include <GL/glut.h>
@@ -36,6 +41,8 @@ extern "C" {
 void k3lPageReady(int fullScreen);
 void k3lLoopWake(double delayMs);
 void k3lRoundPoints();
+void k3lKeepGraphics();
+void k3lSetDisplay(void (*draw)());
 void k3lNoteTick(double dueMs, double ranMs);
 }
 
@@ -48,6 +55,10 @@ constexpr int64_t CATCH_UP_LIMIT = 10 * TICK_COUNTS;  // clock counts: a tick la
 
 // The show's idle handler: written by glutIdleFunc, called by the main loop.
 void (*idleHandler)() = nullptr;
+// The show's display handler: written by glutDisplayFunc, called by drawFrame.
+void (*displayHandler)() = nullptr;
+// Whether the browser has taken the GL context away: written by k3lGraphicsLost (the page), read by drawFrame.
+bool graphicsLost = false;
 // The show's keyboard handler: written by glutKeyboardFunc, called by k3lKey.
 void (*keyboardHandler)(unsigned char, int, int) = nullptr;
 // Whether the show asked for full screen: written by glutFullScreen, read when the page gets ready.
@@ -61,6 +72,14 @@ TickSearch tickSearch;
 void applyPointer()
 {
     glutSetCursor(pointerShown() ? GLUT_CURSOR_INHERIT : GLUT_CURSOR_NONE);
+}
+
+// Draws the show's picture on an animation frame, unless the GL context is lost (nothing could be drawn).
+void drawFrame()
+{
+    if (!graphicsLost && displayHandler != nullptr) {
+        displayHandler();
+    }
 }
 
 // The first clock count at which the idle handler ticks, asked of the frame timer itself
@@ -114,6 +133,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE void k3lKey(int key, int x, int y)
     }
 }
 
+// The browser took the GL context away (1) or gave it back, made again as the show left it (0): the
+// picture is drawn again at the next animation frame.
+extern "C" EMSCRIPTEN_KEEPALIVE void k3lGraphicsLost(int lost)
+{
+    graphicsLost = lost != 0;
+    if (!graphicsLost) {
+        glutPostRedisplay();
+    }
+}
+
 // The canvas took a new size (in pixels): the picture stretches over all of it, as
 // freeglut's default reshape does.
 extern "C" EMSCRIPTEN_KEEPALIVE void k3lResize(int width, int height)
@@ -136,6 +165,7 @@ int createPointerWindow(const char* title)
     pointerWindow = glutCreateWindow(title);
     if (pointerWindow != 0) {
         k3lRoundPoints();
+        k3lKeepGraphics();
         applyPointer();
     }
     return pointerWindow;
@@ -145,6 +175,13 @@ int createPointerWindow(const char* title)
 void glutIdleFunc(void (*handler)())
 {
     idleHandler = handler;
+}
+
+// Keeps the display handler for the page's animation frames (drawFrame).
+void glutDisplayFunc(void (*handler)())
+{
+    displayHandler = handler;
+    k3lSetDisplay(drawFrame);
 }
 
 // Keeps the keyboard handler for the page's keys (k3lKey).

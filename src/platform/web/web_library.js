@@ -1,13 +1,16 @@
 // The page's side of the browser platform, linked into k3lvana.js (emcc --js-library):
-// the main loop's wake-ups, Web Audio output, round points, and what the page is told
-// (ready for the start click, sound interrupted or back, ended). The page itself (index.html)
-// owns the screens.
+// the main loop's wake-ups, Web Audio output, round points, the GL state kept for a lost
+// context, and what the page is told (ready for the start click, sound or graphics
+// interrupted or back, ended). The page itself (index.html) owns the screens.
 mergeInto(LibraryManager.library, {
   $K3L: {
     TIMER_SLACK_MS: 3,    // a wake-up further away than this (and than the browser's 4 ms timer floor) waits on a timer
     START_MARGIN_S: 0.05, // seconds between the context's clock and the first chunk queued after the queue ran dry
     ended: false,         // the show has exited: nothing more runs
+    looping: false,       // the main loop has started (at the start click)
+    wakeId: 0,            // the latest wake-up asked for: an earlier one still pending is ignored when it comes
     port: null,           // posts the loop's immediate wake-ups (timers never fire sooner than 4 ms)
+    worker: null,         // a worker's timer wakes the loop while the page is hidden (the page's own timers are throttled then)
     ctx: null,            // the AudioContext, once the start click made it
     gain: null,           // every queued chunk plays through it; dropped at once when the song stops
     anchor: 0,            // context time of the first frame queued since the queue last ran dry
@@ -19,6 +22,10 @@ mergeInto(LibraryManager.library, {
     step: function() {
       if (K3L.ended) return;
       callUserCallback(function() { _k3lLoopWake(_k3lLoopStep()); });
+    },
+    // Runs the loop's turn for wake-up `id` unless a later wake-up replaced it.
+    wake: function(id) {
+      if (id === K3L.wakeId) K3L.step();
     },
     // Asks a stopped context to run again: the page calls it from a click or a key, as browsers
     // start sound only from a gesture. The player notices when it runs (k3lAudioRunning).
@@ -33,22 +40,36 @@ mergeInto(LibraryManager.library, {
   $K3L__postset: 'var k3lQuit = quit_; quit_ = function(status, toThrow) { ' +
                  'K3L.ended = true; Module["pageEnded"](); k3lQuit(status, toThrow); };',
 
+  // Wakes the loop after `delayMs`: a timer for far wake-ups, a message for near ones. A hidden page's
+  // timers fire once a second at most (more rarely still under the browser's background budget),
+  // which would starve the music and drop the show's ticks: while hidden, a worker's timer wakes it.
   k3lLoopWake__deps: ['$K3L', '$callUserCallback', 'k3lLoopStep'],
   k3lLoopWake: function(delayMs) {
     if (K3L.ended) return;
+    K3L.looping = true;
+    var id = ++K3L.wakeId;
     if (delayMs > K3L.TIMER_SLACK_MS + 4) {
-      setTimeout(K3L.step, delayMs - K3L.TIMER_SLACK_MS);
+      if (!document.hidden) {
+        setTimeout(K3L.wake, delayMs - K3L.TIMER_SLACK_MS, id);
+        return;
+      }
+      if (!K3L.worker) {
+        var code = 'onmessage = function(e) { setTimeout(function() { postMessage(e.data[0]); }, e.data[1]); };';
+        K3L.worker = new Worker(URL.createObjectURL(new Blob([code], {type: 'text/javascript'})));
+        K3L.worker.onmessage = function(event) { K3L.wake(event.data); };
+      }
+      K3L.worker.postMessage([id, delayMs - K3L.TIMER_SLACK_MS]);
       return;
     }
     if (!K3L.port) {
       var channel = new MessageChannel();
-      channel.port1.onmessage = K3L.step;
+      channel.port1.onmessage = function(event) { K3L.wake(event.data); };
       K3L.port = channel.port2;
     }
-    K3L.port.postMessage(0);
+    K3L.port.postMessage(id);
   },
 
-  k3lPageReady__deps: ['$K3L', '$GLUT', '$Browser', '$callUserCallback', 'k3lStart', 'k3lResize', 'k3lKey'],
+  k3lPageReady__deps: ['$K3L', '$GLUT', '$Browser', '$callUserCallback', 'k3lStart', 'k3lResize', 'k3lKey', 'k3lLoopWake'],
   k3lPageReady: function(fullScreen) {
     Module['k3lStats'] = K3L.stats;
     // Keys with a character reach the show's keyboard handler, as emscripten's GLUT passes them.
@@ -58,9 +79,16 @@ mergeInto(LibraryManager.library, {
       event.preventDefault();
       callUserCallback(function() { _k3lKey(key, Browser.mouseX, Browser.mouseY); });
     }, true);
+    // emscripten's GLUT turns touches on the canvas into mouse events for a mouse handler, which the
+    // show has none of; its listeners would only keep a tap on the picture from reaching the page as a
+    // click (and warn on every touch). They go.
+    ['touchstart', 'touchmove', 'touchend'].forEach(function(type) { window.removeEventListener(type, GLUT.touchHandler, true); });
+    // Hidden or shown again, the page takes the loop's next turn at once, on the right kind of timer.
+    document.addEventListener('visibilitychange', function() {
+      if (K3L.looping && !K3L.ended) _k3lLoopWake(0);
+    });
     Module['pageReady'](!!fullScreen, function(width, height) { _k3lResize(width, height); }, function() { _k3lStart(); });
   },
-
 
   // Points drawn round, as GL_POINT_SMOOTH draws them on the desktop: WebGL draws them
   // square. The GL emulation makes a shader pair for points whose vertex shader sets
@@ -99,6 +127,158 @@ mergeInto(LibraryManager.library, {
       }
       shaderSource(shader, source);
     };
+  },
+
+  // The GL state the show set and the textures it uploaded, kept as they reach WebGL, so that a
+  // context the browser takes away (a GPU reset, memory reclaimed, too many contexts) can be made
+  // again as the show left it when the browser gives it back. The emulation's own objects
+  // (shaders, buffers) are made afresh by the emulation; its matrices and fixed-function state
+  // live in JavaScript and survive.
+  $K3LGL: {
+    RESTORE_WAIT_MS: 5000,  // ms a lost context may take to come back before the page offers a reload
+    // Setters whose last call is the state: by name, and for KEYED by name and first argument.
+    SETTERS: ['blendColor', 'blendEquation', 'blendEquationSeparate', 'blendFunc', 'blendFuncSeparate', 'clearColor',
+              'clearDepth', 'clearStencil', 'colorMask', 'cullFace', 'depthFunc', 'depthMask', 'depthRange', 'frontFace',
+              'lineWidth', 'polygonOffset', 'sampleCoverage', 'scissor', 'stencilFunc', 'stencilMask', 'stencilOp', 'viewport'],
+    KEYED: ['hint', 'pixelStorei'],
+    UNPACK: [0x0CF5, 0x9240, 0x9241, 0x9243],  // pixelStorei settings an upload depends on (alignment, flip, premultiply, colour space)
+    raw: {},       // the context's own methods, under the keeping wrappers
+    caps: {},      // capability -> enabled
+    settings: {},  // setter (and first argument) -> [method, its last arguments]
+    unit: 0x84C0,  // the active texture unit
+    bound: {},     // unit -> target -> name of the texture bound there (0 for none)
+    lostAt: -1,    // performance.now() when the context was lost, or -1
+    // The texture bound for `target` on the active unit, as emscripten names it, or null.
+    texture: function(target) {
+      var binding = target == 0x0DE1 ? target : 0x8513;  // TEXTURE_2D, else one of TEXTURE_CUBE_MAP's faces
+      var bound = K3LGL.bound[K3LGL.unit];
+      return bound && bound[binding] ? GL.textures[bound[binding]] : null;
+    },
+    // Notes a setter's call as the state it sets, reusing the arrays it kept before (the show sets
+    // some state on every frame). blendFunc and blendFuncSeparate set the same state, as do the others' pairs.
+    set: function(key, method, args) {
+      var setting = K3LGL.settings[key] || (K3LGL.settings[key] = [method, []]);
+      setting[0] = method;
+      setting[1].length = args.length;
+      for (var i = 0; i < args.length; i++) setting[1][i] = args[i];
+    },
+    // Notes an upload into the bound texture: a whole level replaces what that level held.
+    upload: function(method, args) {
+      var texture = K3LGL.texture(args[0]);
+      if (!texture) return;
+      var kept = texture.k3lKept;
+      if (method == 'texImage2D') {
+        kept.uploads = kept.uploads.filter(function(u) { return u.args[0] != args[0] || u.args[1] != args[1]; });
+      }
+      var copy = Array.prototype.slice.call(args), last = copy.length - 1;
+      if (ArrayBuffer.isView(copy[last])) copy[last] = copy[last].slice();
+      var store = {};
+      K3LGL.UNPACK.forEach(function(pname) {
+        var setting = K3LGL.settings['pixelStorei ' + pname];
+        if (setting) store[pname] = setting[1][1];
+      });
+      kept.uploads.push({method: method, args: copy, store: store});
+    },
+    // Wraps the context's calls so that what they set is kept.
+    keep: function(gl) {
+      function wrap(method, note) {
+        var call = K3LGL.raw[method] = gl[method].bind(gl);
+        gl[method] = function() { note(arguments); return call.apply(null, arguments); };
+      }
+      K3LGL.SETTERS.forEach(function(method) {
+        var key = method.replace(/Separate$/, '');
+        wrap(method, function(args) { K3LGL.set(key, method, args); });
+      });
+      K3LGL.KEYED.forEach(function(method) {
+        wrap(method, function(args) { K3LGL.set(method + ' ' + args[0], method, args); });
+      });
+      wrap('enable', function(args) { K3LGL.caps[args[0]] = true; });
+      wrap('disable', function(args) { K3LGL.caps[args[0]] = false; });
+      wrap('activeTexture', function(args) { K3LGL.unit = args[0]; });
+      wrap('bindTexture', function(args) {
+        var texture = args[1];
+        if (texture && !texture.k3lKept) texture.k3lKept = {target: args[0], parameters: {}, calls: {}, uploads: []};
+        (K3LGL.bound[K3LGL.unit] || (K3LGL.bound[K3LGL.unit] = {}))[args[0]] = texture ? texture.name : 0;
+      });
+      ['texParameteri', 'texParameterf'].forEach(function(method) {
+        wrap(method, function(args) {
+          var texture = K3LGL.texture(args[0]);
+          if (!texture) return;
+          texture.k3lKept.parameters[args[1]] = args[2];
+          texture.k3lKept.calls[args[1]] = method;
+        });
+      });
+      ['texImage2D', 'texSubImage2D', 'generateMipmap'].forEach(function(method) {
+        wrap(method, function(args) { K3LGL.upload(method, args); });
+      });
+      K3LGL.raw.createTexture = gl.createTexture.bind(gl);
+    },
+    // Makes the restored context again as the show left it: emscripten's extensions, every texture
+    // under the name the show knows it by, the state set, the bindings, and the emulation's objects.
+    restore: function(gl) {
+      var raw = K3LGL.raw;
+      GL.currentContext.initExtensionsDone = false;
+      GL.initExtensions(GL.currentContext);
+      raw.activeTexture(0x84C0);
+      GL.textures.forEach(function(old, name) {
+        if (!old || !old.k3lKept) return;
+        var texture = raw.createTexture(), kept = old.k3lKept;
+        texture.name = name;
+        texture.k3lKept = kept;
+        GL.textures[name] = texture;
+        raw.bindTexture(kept.target, texture);
+        for (var pname in kept.parameters) raw[kept.calls[pname]](kept.target, Number(pname), kept.parameters[pname]);
+        kept.uploads.forEach(function(upload) {
+          for (var store in upload.store) raw.pixelStorei(Number(store), upload.store[store]);
+          raw[upload.method].apply(null, upload.args);
+        });
+      });
+      for (var key in K3LGL.settings) raw[K3LGL.settings[key][0]].apply(null, K3LGL.settings[key][1]);
+      for (var cap in K3LGL.caps) raw[K3LGL.caps[cap] ? 'enable' : 'disable'](Number(cap));
+      for (var unit in K3LGL.bound) {
+        raw.activeTexture(Number(unit));
+        for (var target in K3LGL.bound[unit]) raw.bindTexture(Number(target), GL.textures[K3LGL.bound[unit][target]] || null);
+      }
+      raw.activeTexture(K3LGL.unit);
+      // The emulation's buffers and shader programs are made again; nothing of the old ones is reused.
+      GL.generateTempBuffers(true, GL.currentContext);
+      gl.currentArrayBufferBinding = gl.currentElementArrayBufferBinding = 0;
+      GLImmediate.rendererCache = GLImmediate.MapTreeLib.create();
+      GLImmediate.currentRenderer = GLImmediate.lastRenderer = GLImmediate.lastArrayBuffer = GLImmediate.lastProgram = null;
+      GLImmediate.fixedFunctionProgram = 0;
+      GLImmediate.modifiedClientAttributes = true;
+    },
+  },
+
+  // Keeps the GL state the show sets from now on, and lets the browser give a lost context back:
+  // while it is lost the picture is not drawn (the page says so) and the music and the show go on;
+  // once restored, it is made again and the next frame draws the show's picture.
+  k3lKeepGraphics__deps: ['$K3LGL', '$GL', '$GLImmediate', '$K3L', '$callUserCallback', 'k3lGraphicsLost'],
+  k3lKeepGraphics: function() {
+    var gl = GLctx, canvas = Module['canvas'];
+    K3LGL.keep(gl);
+    function tell(state) {
+      if (Module['pageGraphics'] && !K3L.ended) Module['pageGraphics'](state);
+    }
+    canvas.addEventListener('webglcontextlost', function(event) {
+      event.preventDefault();  // the browser may give the context back
+      var lostAt = K3LGL.lostAt = performance.now();
+      _k3lGraphicsLost(1);
+      tell('lost');
+      setTimeout(function() { if (K3LGL.lostAt == lostAt) tell('gone'); }, K3LGL.RESTORE_WAIT_MS);
+    });
+    canvas.addEventListener('webglcontextrestored', function() {
+      K3LGL.lostAt = -1;
+      K3LGL.restore(gl);
+      tell('back');
+      callUserCallback(function() { _k3lGraphicsLost(0); });
+    });
+  },
+
+  // The show's picture is drawn by `draw` on the animation frames emscripten's GLUT asks for.
+  k3lSetDisplay__deps: ['$GLUT'],
+  k3lSetDisplay: function(draw) {
+    GLUT.displayFunc = draw;
   },
 
   k3lNoteTick__deps: ['$K3L'],
