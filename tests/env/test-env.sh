@@ -27,21 +27,10 @@ set -euo pipefail
 usage="usage: $0 up DIR | down DIR | run DIR COMMAND... | with COMMAND... | start | stop"
 dir=${2:-${K3L_TEST_ENV:-}}
 
-# Ends the processes DIR/NAME.pid names, each if it is still the program NAME, and waits until they are gone.
-end() {
-    local name pid
-    for name in "$@"; do
-        pid=$(cat "$dir/$name.pid" 2>/dev/null) && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] &&
-            kill "$pid" && timeout 5 tail --pid="$pid" -s 0.05 -f /dev/null &
-    done
-    wait
-}
-
 case ${1:-} in
 up)
     [ -e "$dir/env" ] && "$0" down "$dir"  # a run cut short left its servers behind
-    mkdir -p "$dir/pulse" "$dir/runtime"
-    chmod 700 "$dir/runtime"
+    mkdir -p "$dir/pulse" && mkdir -p -m 700 "$dir/runtime"
     width=1024 height=768  # pixels
     # -displayfd reports the display number Xvfb took; a session of its own outlives the test that started it.
     setsid Xvfb -displayfd 1 -screen 0 "${width}x${height}x24" -nolisten tcp -noreset ${K3L_TEST_XVFB_OPTIONS:-} \
@@ -59,7 +48,12 @@ EOF
     [ "${K3L_TEST_NO_PULSE:-0}" = 1 ] || "$K3L_TEST_PULSE" start
     ;;
 down)
-    end pulseaudio Xvfb
+    # Ends the processes DIR/NAME.pid names, each if it is still the program NAME, and waits until they are gone.
+    for name in pulseaudio Xvfb; do
+        pid=$(cat "$dir/$name.pid" 2>/dev/null) && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] &&
+            kill "$pid" && timeout 5 tail --pid="$pid" -s 0.05 -f /dev/null &
+    done
+    wait
     rm -rf "$dir"
     ;;
 run)

@@ -318,20 +318,18 @@ TEST(LiveClock, CounterAndTickCountKeepTheRawClocksTime)
 {
     LARGE_INTEGER frequency, counter[2];
     uint32_t ticks[2];
-    timespec raw[2][2];  // the raw clock just before and just after each pair of readings
+    double raw[2][2];  // milliseconds on the raw clock just before and just after each pair of readings
+    const auto rawMs = [] { timespec t{}; clock_gettime(CLOCK_MONOTONIC_RAW, &t); return t.tv_sec * 1e3 + t.tv_nsec / 1e6; };
     ASSERT_EQ(QueryPerformanceFrequency(&frequency), 1);
     for (int i = 0; i < 2; ++i) {
         sleepMs(i * 200);
-        clock_gettime(CLOCK_MONOTONIC_RAW, &raw[i][0]);
+        raw[i][0] = rawMs();
         QueryPerformanceCounter(&counter[i]);
         ticks[i] = GetTickCount();
-        clock_gettime(CLOCK_MONOTONIC_RAW, &raw[i][1]);
+        raw[i][1] = rawMs();
     }
-    const auto ms = [](const timespec& a, const timespec& b) {
-        return static_cast<double>(b.tv_sec - a.tv_sec) * 1e3 + static_cast<double>(b.tv_nsec - a.tv_nsec) / 1e6;
-    };
     // Give or take the tick count's whole milliseconds and the clocks' rates (500 ppm apart at most).
-    const double shortest = ms(raw[0][1], raw[1][0]) - 1.5, longest = ms(raw[0][0], raw[1][1]) + 1.5;
+    const double shortest = raw[1][0] - raw[0][1] - 1.5, longest = raw[1][1] - raw[0][0] + 1.5;
     for (const double elapsed : {static_cast<double>(counter[1].QuadPart - counter[0].QuadPart) * 1e3 /
                                      static_cast<double>(frequency.QuadPart),
                                  static_cast<double>(ticks[1] - ticks[0])}) {
