@@ -48,10 +48,11 @@ EOF
     [ "${K3L_TEST_NO_PULSE:-0}" = 1 ] || "$K3L_TEST_PULSE" start
     ;;
 down)
-    # Ends the processes DIR/NAME.pid names, each if it is still the program NAME, and waits until they are gone.
+    # Ends the processes DIR/NAME.pid names, each if it is still the program NAME, and waits until
+    # each has ended (gone, or a zombie that its new parent has yet to reap).
     for name in pulseaudio Xvfb; do
-        pid=$(cat "$dir/$name.pid" 2>/dev/null) && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] &&
-            kill "$pid" && timeout 5 tail --pid="$pid" -s 0.05 -f /dev/null &
+        pid=$(cat "$dir/$name.pid" 2>/dev/null) && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] && kill "$pid" &&
+            timeout 5 bash -c "while grep -qs '^State:[^Z]*$' /proc/$pid/status; do sleep 0.02; done" &
     done
     wait
     rm -rf "$dir"
