@@ -2,7 +2,7 @@
 // few minutes (tempo and speed changing every pattern, a click and a Z on every
 // other row) played by the live player from start to end.
 //
-// On the audio device (run inside tests/env/with-test-env.sh) each event is set
+// On the audio device (run it through `tests/env/test-env.sh with`) each event is set
 // against its click's onset in a recording of the null sink's monitor; on the
 // silent output (--silent, or no sound server) against its row's time since
 // PlaySong, computed from the song's tempo and speed.
@@ -156,7 +156,7 @@ int main(int argc, char** argv)
     }
     std::printf("\n");
     if (device && !startMonitorRecording()) {
-        std::fprintf(stderr, "cannot record the test sink's monitor (run inside tests/env/with-test-env.sh)\n");
+        std::fprintf(stderr, "cannot record the test sink's monitor (run it through `tests/env/test-env.sh with`)\n");
         return 1;
     }
     FMUSIC_MODULE* module = player ? nullptr : FMUSIC_LoadSong(path.c_str());

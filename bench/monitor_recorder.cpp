@@ -109,11 +109,6 @@ void fitClock(MonitorRecording& recording)
 
 }  // namespace
 
-bool testSoundServerRuns()
-{
-    return std::getenv("K3L_TEST_SINK") != nullptr && std::system("pactl info >/dev/null 2>&1") == 0;
-}
-
 bool startMonitorRecording()
 {
     const char* sink = std::getenv("K3L_TEST_SINK");

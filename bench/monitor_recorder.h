@@ -39,5 +39,3 @@ std::vector<int64_t> findOnsets(const MonitorRecording& recording, float thresho
 // The largest absolute value among frames [from, to).
 float peakBetween(const MonitorRecording& recording, int64_t from, int64_t to);
 
-// Whether the tests' sound server runs (the test environment was started with it).
-bool testSoundServerRuns();

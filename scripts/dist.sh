@@ -12,12 +12,11 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-jobs=${K3L_JOBS:-2}
 out=$top/dist
 
 scripts/install-deps.sh --show
 cmake --preset release >/dev/null
-cmake --build build -j"$jobs"
+cmake --build build
 version=$(cat build/packaging/version)
 rm -rf "$out"
 mkdir -p "$out"

@@ -26,7 +26,7 @@ if [ "$mode" = coverage ]; then
     CC=clang CXX=clang++ cmake -S "$top" -B "$cov" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK3L_FUZZ=ON -DK3L_TESTS=OFF \
         -DCMAKE_CXX_FLAGS="-fprofile-instr-generate -fcoverage-mapping" \
         -DCMAKE_EXE_LINKER_FLAGS="-fprofile-instr-generate" >/dev/null
-    cmake --build "$cov" -j"$(nproc)" --target tga_fuzz module_fuzz
+    cmake --build "$cov" --target tga_fuzz module_fuzz
     rm -f "$cov"/*.profraw
     for name in tga module; do
         LLVM_PROFILE_FILE="$cov/$name-%p.profraw" "$cov/tests/fuzz/${name}_fuzz" -runs=0 \
@@ -39,7 +39,7 @@ if [ "$mode" = coverage ]; then
     exit 0
 fi
 
-(cd "$top" && cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$(nproc)")  # build-fuzz
+(cd "$top" && cmake --preset fuzz >/dev/null && cmake --build --preset fuzz)  # build-fuzz
 
 show_module="$top/build/data/zelto-07.tga"
 if ! [ -s "$show_module" ]; then

@@ -18,9 +18,9 @@ export NODE_PATH=/usr/share/nodejs
 openmpt=$(scripts/web/libopenmpt-wasm.sh)
 
 cmake --preset release >/dev/null
-cmake --build build --target data -j2
+cmake --build build --target data
 emcmake cmake -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release -DK3L_OPENMPT_WASM="$openmpt" >/dev/null
-cmake --build build-wasm -j2
+cmake --build build-wasm
 
 rm -rf "$site"
 mkdir -p "$site"

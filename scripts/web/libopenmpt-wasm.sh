@@ -49,7 +49,8 @@ echo "libopenmpt-wasm: building libopenmpt $version for WebAssembly (about 5 min
         --without-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \
         --without-portaudio --without-portaudiocpp --without-pulseaudio --without-sndfile --without-flac \
         --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc >&2
-    nice emmake make -j2 >&2
+    # make takes as many jobs as CMake does (CMAKE_BUILD_PARALLEL_LEVEL, the Makefile's).
+    nice emmake make ${CMAKE_BUILD_PARALLEL_LEVEL:+"-j$CMAKE_BUILD_PARALLEL_LEVEL"} >&2
     rm -rf "$prefix.tmp"
     emmake make install >&2
 )

@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
 
 scripts/web/build.sh
-cmake --build build --target make_sync_module -j2
+cmake --build build --target make_sync_module
 if [ ! -d tests/web/node_modules/puppeteer-core ] || [ tests/web/package.json -nt tests/web/node_modules/puppeteer-core ]; then
     (cd tests/web && npm install --no-package-lock --no-audit --no-fund --loglevel=error)
 fi

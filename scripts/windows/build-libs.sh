@@ -10,7 +10,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 target=x86_64-w64-mingw32
 cache=${K3L_CACHE_DIR:-$HOME/.cache/k3lvana}
-jobs=${K3L_JOBS:-2}
+# make takes as many jobs as CMake does (CMAKE_BUILD_PARALLEL_LEVEL, the Makefile's).
+make_jobs=(${CMAKE_BUILD_PARALLEL_LEVEL:+"-j$CMAKE_BUILD_PARALLEL_LEVEL"})
 toolchain="$top/cmake/mingw-w64-x86_64.cmake"
 export CC=$target-gcc-posix CXX=$target-g++-posix
 export CFLAGS="-O2" CXXFLAGS="-O2"
@@ -53,8 +54,8 @@ build_library() {
         echo "Cross-building $1 $version for $target (once; cached in $prefix)" >&2
         rm -rf "$prefix"
         work=$(mktemp -d "${TMPDIR:-/tmp}/k3l-$1.XXXXXX")
-        set +e  # the subshell keeps -e: it stops at the first failing step
-        (cd "$work"; fetch_source "$1" "$version"; cd src; "$3" "$prefix") >"$work.log" 2>&1
+        set +e  # the subshell sets -e again: it stops at the first failing step
+        (set -e; cd "$work"; fetch_source "$1" "$version"; cd src; "$3" "$prefix") >"$work.log" 2>&1
         local status=$?
         set -e
         if [ "$status" != 0 ]; then
@@ -72,7 +73,7 @@ build_freeglut() {
     nice cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$1" -DFREEGLUT_BUILD_SHARED_LIBS=OFF -DFREEGLUT_BUILD_STATIC_LIBS=ON \
         -DFREEGLUT_BUILD_DEMOS=OFF
-    nice cmake --build build -j"$jobs"
+    nice cmake --build build
     cmake --install build
 }
 
@@ -81,21 +82,37 @@ build_libopenmpt() {
         --without-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \
         --without-portaudio --without-portaudiocpp --without-sndfile --without-flac \
         --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc
-    nice make -j"$jobs"
+    nice make "${make_jobs[@]}"
     make install
+}
+
+# Edits file $1 with each sed expression after it in turn; stops the build, naming the file and
+# the expression, when one changes nothing (the source is not the one the edit was written for).
+edit_source() {
+    local file=$1 expression
+    shift
+    for expression in "$@"; do
+        cp "$file" "$file.unedited"
+        sed -i "$expression" "$file"
+        if cmp -s "$file" "$file.unedited"; then
+            echo "build-libs: the edit $expression changes nothing in $file: its source has changed" >&2
+            exit 1
+        fi
+        rm "$file.unedited"
+    done
 }
 
 # PortAudio with MME and WASAPI. Its WASAPI host includes Microsoft's header names
 # (Avrt.h, Audioclient.h) and a bundled copy of headers that clash with mingw-w64's own;
 # built against mingw-w64's headers instead.
 build_portaudio() {
-    sed -i 's|#if defined(_MSC_VER) && (_MSC_VER >= 1400)$|#if (defined(_MSC_VER) \&\& (_MSC_VER >= 1400)) \|\| defined(__MINGW64_VERSION_MAJOR)|;
-            s|<Avrt.h>|<avrt.h>|; s|<Audioclient.h>|<audioclient.h>|;
-            s|#include <functiondiscoverykeys.h>|#include <functiondiscoverykeys_devpkey.h>|' \
-        src/hostapi/wasapi/pa_win_wasapi.c
-    sed -i 's| -I\\$(top_srcdir)/src/hostapi/wasapi/mingw-include||' configure
+    edit_source src/hostapi/wasapi/pa_win_wasapi.c \
+        's|#if defined(_MSC_VER) && (_MSC_VER >= 1400)$|#if (defined(_MSC_VER) \&\& (_MSC_VER >= 1400)) \|\| defined(__MINGW64_VERSION_MAJOR)|' \
+        's|<Avrt.h>|<avrt.h>|' 's|<Audioclient.h>|<audioclient.h>|' \
+        's|#include <functiondiscoverykeys.h>|#include <functiondiscoverykeys_devpkey.h>|'
+    edit_source configure 's| -I\\$(top_srcdir)/src/hostapi/wasapi/mingw-include||'
     nice ./configure --host=$target --prefix="$1" --disable-shared --enable-static --with-winapi=wmme,wasapi
-    nice make -j"$jobs"
+    nice make "${make_jobs[@]}"
     make install
 }
 

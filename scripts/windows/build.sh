@@ -6,17 +6,16 @@
 # native build's tools (build/data: the same bytes on every platform).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-jobs=${K3L_JOBS:-2}
 cd "$top"
 
 scripts/windows/install-tools.sh
 [ -e build/CMakeCache.txt ] || cmake --preset release >/dev/null
-cmake --build build -j"$jobs" --target data
+cmake --build build --target data
 
 prefixes=$(scripts/windows/build-libs.sh | paste -sd';')
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$prefixes" >/dev/null
-cmake --build build-win -j"$jobs"
+cmake --build build-win
 
 package=build-win/package/k3lvana
 rm -rf build-win/package build-win/k3lvana-windows.zip

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The releases in dist/ (make dist) as a person gets them, inside tests/env/with-test-env.sh:
+# The releases in dist/ (make dist) as a person gets them, inside `tests/env/test-env.sh with`:
 #   test-dist.sh BUILD_DIR     (a build with the tests, for x11_probe and make_sync_module)
 # the checksums match and name every file; the zips hold exactly their files; lintian finds no
 # error in the .deb; the .deb installed with apt-get, k3lvana started from another directory

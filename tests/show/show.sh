@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The real show end to end, inside tests/env/with-test-env.sh (an X server and a sound server of
-# its own), and under faults: what a person at the screen, or the machine around it, would see.
+# The real show end to end, in the test environment (tests/env/test-env.sh: an X server and a
+# sound server of its own), and under faults: what a person at the screen, or the machine around it, would see.
 #   show.sh CASE K3LVANA K3LVANA_PROBED DATA_DIR MAKE_SYNC_MODULE X11_PROBE MONITOR_ONSETS
 # CASE is one of:
 #   plays            the console byte for byte, every Zxx event in order and on time, ticks 55 ms

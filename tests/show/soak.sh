@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole show, played to its end on the silent output under the test environment's X server
-# (about three and a half minutes; run by .ci/run, or by hand: ctest -L soak in build/):
+# (about three and a half minutes; run by .ci/run, or by hand: ctest --preset soak):
 #   - status 0, the console exactly as documented, stderr empty;
 #   - no heap allocation by the show's own code once the first tick ran;
 #   - resident memory (VmRSS, sampled every second) flat over the closing card's last seconds,

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Windows build under Wine, inside tests/env/with-test-env.sh (Xvfb, a PulseAudio null sink):
+# The Windows build under Wine, inside `tests/env/test-env.sh with` (Xvfb without MIT-SHM, a PulseAudio null sink):
 #   test-windows.sh WIN_BUILD NATIVE_BUILD
 # WIN_BUILD holds k3lvana.exe and play_events.exe (scripts/windows/build.sh); NATIVE_BUILD the
 # show's data and the native helpers. Wine runs in a private prefix kept in WIN_BUILD/wineprefix;
@@ -10,18 +10,9 @@ native=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 
 # Wine draws GL through Mesa's software rasteriser, which stops showing anything in a window once it
-# has been resized (full screen included) when the X server offers MIT-SHM: these runs get an X server
-# of their own without it, as a remote display would be (the test environment's keeps its sound server).
-xdisplay=$(mktemp)
-Xvfb -displayfd 3 -screen 0 "${K3L_SCREEN_WIDTH}x${K3L_SCREEN_HEIGHT}x24" -nolisten tcp -extension MIT-SHM \
-    3>"$xdisplay" 2>/dev/null &
-xvfb_pid=$!
-trap 'kill $xvfb_pid; rm -f "$xdisplay"' EXIT
-for _ in $(seq 1 100); do
-    [ -s "$xdisplay" ] && break
-    sleep 0.05
-done
-export DISPLAY=":$(head -n 1 "$xdisplay")"
+# has been resized (full screen included) when the X server offers MIT-SHM: these runs want an X server
+# without it, as a remote display would be (make test-windows brings the test environment up so).
+xdpyinfo -queryExtensions | grep -q MIT-SHM && { echo "FAIL: the X server offers MIT-SHM" >&2; exit 1; }
 
 export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -k 2>/dev/null

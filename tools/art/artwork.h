@@ -24,13 +24,22 @@ struct Staging {
     bool additive = false;  // blended (src alpha, one) instead of (src alpha, 1 − src alpha)
 };
 
-// One image: its file name (without .tga), pixels, file depth and what it shows.
+// The show's images by their slot, in the order the show loads them (src/assets/image_table.h).
+enum class Image {
+#define K3L_IMAGE(slot, file) slot,
+#include "assets/image_table.h"
+#undef K3L_IMAGE
+};
+
+// One image: its pixels, file depth and what it shows; its slot and its file in data/
+// ("afraid512.tga", from the show's image table) filled in by makeArtworks.
 struct Artwork {
-    std::string name;
     Picture picture;
     int bits = 32;           // 24 (opaque) or 32 (with alpha)
     std::string about;       // one line for the contact sheet
     Staging staging;
+    Image slot = Image::afraid512;
+    std::string file = "";
 };
 
 // Canvas to picture mapping of the two full-picture backgrounds: u = x / 320, v = (y − 30) / 180.
@@ -38,32 +47,36 @@ constexpr float CANVAS_WIDTH = 320.0f;    // canvas units
 constexpr float PICTURE_BOTTOM = 30.0f;   // canvas y of the picture area's bottom
 constexpr float PICTURE_HEIGHT = 180.0f;  // canvas units, 30..210
 
+// Each image is drawn by the function named after its slot; those without letters leave the fonts alone.
 // The backgrounds (backgrounds.cpp).
-Artwork makeAfraid512();
-Artwork makeConfidence512();
+Artwork afraid512(const Fonts& fonts);
+Artwork confidence512(const Fonts& fonts);
 
 // The noise bands (bands.cpp).
-Artwork makeNoise();
-Artwork makeNoiseLiscio();
+Artwork noise(const Fonts& fonts);
+Artwork noiseliscio(const Fonts& fonts);
 
 // The words (words.cpp).
-Artwork makeCredits(const Fonts& fonts);
-Artwork makeAfraid64(const Fonts& fonts);
-Artwork makeConfidence(const Fonts& fonts);
-Artwork makeWisdom64(const Fonts& fonts);
-Artwork makeUncertainty64(const Fonts& fonts);
-Artwork makeVersus(const Fonts& fonts);
-Artwork makeFinalCredits(const Fonts& fonts);
+Artwork credits(const Fonts& fonts);
+Artwork afraid64(const Fonts& fonts);
+Artwork confidence(const Fonts& fonts);
+Artwork wisdom64(const Fonts& fonts);
+Artwork uncertainty64(const Fonts& fonts);
+Artwork vs(const Fonts& fonts);
+Artwork creditifinali(const Fonts& fonts);
 
 // The pictures (pictures.cpp).
-Artwork makeSprite();
-Artwork makeCat();
-Artwork makeBrave(const Fonts& fonts);
-Artwork makeWisdom(const Fonts& fonts);
-Artwork makeDiscouragement();
-Artwork makeSketches(const Fonts& fonts);
+Artwork sprite(const Fonts& fonts);
+Artwork gatto(const Fonts& fonts);
+Artwork brave(const Fonts& fonts);
+Artwork wisdom(const Fonts& fonts);
+Artwork scoramento(const Fonts& fonts);
+Artwork schizzi(const Fonts& fonts);
 
-// All seventeen in the order the show loads them.
+// All seventeen, one for each line of the show's image table and in its order (a slot without
+// its function fails the build).
 std::vector<Artwork> makeArtworks(const Fonts& fonts);
 
+// The picture of one image of makeArtworks' list.
+const Picture& pictureOf(const std::vector<Artwork>& artworks, Image slot);
 }  // namespace art

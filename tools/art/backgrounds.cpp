@@ -156,7 +156,7 @@ Picture toTexture(const Picture& grid)
 
 }  // namespace
 
-Artwork makeAfraid512()
+Artwork afraid512(const Fonts&)
 {
     // What scene 1 draws before this picture and must show through it, in canvas units.
     const Window leftFlash{30, 120, 70, 160};
@@ -303,12 +303,12 @@ Artwork makeAfraid512()
         }
     }
 
-    return Artwork{"afraid512", toTexture(p), 32,
+    return Artwork{toTexture(p), 32,
                    "scene 1 backdrop: a dark room, two windows and a door open onto what flashes behind",
                    Staging{320, 180, BLACK, rgb(179, 179, 179), true, false}};
 }
 
-Artwork makeConfidence512()
+Artwork confidence512(const Fonts&)
 {
     // Where scene 2 draws the word "confidence" before this picture, widened by the beat.
     const Window spotlight{160, 40, 240, 80};
@@ -439,7 +439,7 @@ Artwork makeConfidence512()
     }
     clearCells(p, pool);
 
-    return Artwork{"confidence512", toTexture(p), 32,
+    return Artwork{toTexture(p), 32,
                    "scene 2 backdrop: a stage, red curtains, one spotlight; its pool is the word's window",
                    Staging{320, 180, WHITE, rgb(230, 230, 230), true, false}};
 }

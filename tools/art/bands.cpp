@@ -53,7 +53,7 @@ void paintWrapped(Picture& p, int x, int y, Rgba c, float coverage)
 
 }  // namespace
 
-Artwork makeNoise()
+Artwork noise(const Fonts&)
 {
     Picture p = makePicture(SIZE, SIZE);
     // A rolling bar of faint light, as when the picture loses its hold.
@@ -107,12 +107,12 @@ Artwork makeNoise()
         }
     }
 
-    return Artwork{"noise", p, 32,
+    return Artwork{p, 32,
                    "band over scenes 1, 3, 5: scan lines, grain, torn bright streaks, a rolling bar",
                    Staging{320, 180, DUSK, WHITE, false, false}};
 }
 
-Artwork makeNoiseLiscio()
+Artwork noiseliscio(const Fonts&)
 {
     Picture p = makePicture(SIZE, SIZE);
     // A soft haze in long smears: violet, light enough to tint white and dim black alike. The
@@ -144,7 +144,7 @@ Artwork makeNoiseLiscio()
         }
     }
 
-    return Artwork{"noiseliscio", p, 32,
+    return Artwork{p, 32,
                    "soft band over scenes 2, 4, 6, 7: violet haze, slow ripples, faint teal glints",
                    Staging{320, 180, WHITE, WHITE, false, false}};
 }

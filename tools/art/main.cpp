@@ -29,11 +29,11 @@ int main(int argc, char** argv)
     const std::vector<art::Artwork> artworks = art::makeArtworks(fonts);
     for (const art::Artwork& a : artworks) {
         if (!powerOfTwo(a.picture.width) || !powerOfTwo(a.picture.height)) {
-            std::fprintf(stderr, "make_art: %s is %d x %d, not a power of two\n", a.name.c_str(), a.picture.width,
+            std::fprintf(stderr, "make_art: %s is %d x %d, not a power of two\n", a.file.c_str(), a.picture.width,
                          a.picture.height);
             return 1;
         }
-        const std::string path = dataDir + "/" + a.name + ".tga";
+        const std::string path = dataDir + "/" + a.file;
         if (!imagekit::saveTGA(art::toImage(a.picture), a.bits, path)) {
             std::fprintf(stderr, "make_art: cannot write %s\n", path.c_str());
             return 1;

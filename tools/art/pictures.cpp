@@ -67,7 +67,7 @@ Mask outline(const Mask& shape, float width)
 
 }  // namespace
 
-Artwork makeSprite()
+Artwork sprite(const Fonts&)
 {
     // 64 x 64 on a 20 x 20 quad, added in cyan: a white glow whose alpha falls smoothly to
     // nothing at the rim, (1 − r²)², so the quad's square never shows.
@@ -80,12 +80,12 @@ Artwork makeSprite()
             at(p, x, y).a = (1.0f - r2) * (1.0f - r2);
         }
     }
-    return Artwork{"sprite", p, 32,
+    return Artwork{p, 32,
                    "the particle: a soft white glow, alpha (1 - r^2)^2, added in cyan",
                    Staging{20, 20, BLACK, Rgba{0.5f, 1.0f, 1.0f, 0.3f}, false, true}};
 }
 
-Artwork makeCat()
+Artwork gatto(const Fonts&)
 {
     // 128 x 128 on a 30 x 30 quad, turned: a black cat with a pale edge, so it reads on
     // white and over the dark squares of scene 6 alike.
@@ -128,12 +128,12 @@ Artwork makeCat()
     }
     bleed(p, 4);
 
-    return Artwork{"gatto", p, 32,
+    return Artwork{p, 32,
                    "the cat: sitting, gold eyes, tail curled; scenes 4 and 6, turned",
                    Staging{30, 30, WHITE, WHITE, false, false}};
 }
 
-Artwork makeBrave(const Fonts& fonts)
+Artwork brave(const Fonts& fonts)
 {
     // 256 x 256 added onto the black tunnel: black is its empty ground, so it has no alpha.
     const int size = 256;
@@ -185,12 +185,12 @@ Artwork makeBrave(const Fonts& fonts)
         }
     }
 
-    return Artwork{"brave", p, 24,
+    return Artwork{p, 24,
                    "brave: a heart on fire over its word, on black that adds nothing; scene 5",
                    Staging{120, 120, BLACK, Rgba{1, 1, 1, 0.8f}, false, true}};
 }
 
-Artwork makeWisdom(const Fonts& fonts)
+Artwork wisdom(const Fonts& fonts)
 {
     // 64 x 64 pixel art on a 100 x 100 card (GL_NEAREST): an owl before the moon, the word below.
     Picture p = makePicture(64, 64);
@@ -264,12 +264,12 @@ Artwork makeWisdom(const Fonts& fonts)
     // A gold frame.
     fillHard(p, [](float x, float y) { return x < 1 || y < 1 || x > 63 || y > 63; }, AMBER);
 
-    return Artwork{"wisdom", p, 24,
+    return Artwork{p, 24,
                    "wisdom: an owl on a branch before the moon, the word beneath; scene 4's card",
                    Staging{100, 100, WHITE, WHITE, true, false}};
 }
 
-Artwork makeDiscouragement()
+Artwork scoramento(const Fonts&)
 {
     // 64 x 64 pixel art on a 64 x 64 tile (GL_NEAREST): a flower wilting in the rain.
     Picture p = makePicture(64, 64);
@@ -333,12 +333,12 @@ Artwork makeDiscouragement()
     put(p, 52, 14, EMBER);
     put(p, 53, 13, EMBER);
 
-    return Artwork{"scoramento", p, 24,
+    return Artwork{p, 24,
                    "discouragement: a flower hangs its head under its own rain cloud; scene 3's tile",
                    Staging{64, 64, BLACK, rgb(230, 230, 230), true, false}};
 }
 
-Artwork makeSketches(const Fonts& fonts)
+Artwork schizzi(const Fonts& fonts)
 {
     // 256 x 256, never drawn by the show: the sheet the other images were worked out on.
     const int size = 256;
@@ -405,7 +405,7 @@ Artwork makeSketches(const Fonts& fonts)
         paintShape(p, [&](float x, float y) { return inRect(Point{x, y}, 5, y0, 17, y0 + 11); }, swatches[i], SAMPLES);
     }
 
-    return Artwork{"schizzi", p, 24,
+    return Artwork{p, 24,
                    "sketches: the cat, the burning heart, a cube, the tunnel and the palette (loaded, not drawn)",
                    Staging{100, 100, WHITE, WHITE, false, false}};
 }

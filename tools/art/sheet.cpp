@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "art/palette.h"
 #include "imagekit/png_writer.h"
@@ -89,7 +88,7 @@ void drawStaged(Picture& target, const Artwork& art, int x0, int y0)
     const float scale = std::min(SCENE_SCALE, (PANEL - 16.0f) / std::max(s.width, s.height));
     const float w = s.width * scale, h = s.height * scale;
     Quad q{x0 + (PANEL - w) / 2, y0 + (PANEL - h) / 2, x0 + (PANEL + w) / 2, y0 + (PANEL + h) / 2};
-    if (art.name == "noise" || art.name == "noiseliscio") {
+    if (art.slot == Image::noise || art.slot == Image::noiseliscio) {
         q.v1 = 0.3f;  // the band's window in its first phase
     }
     drawQuad(target, art.picture, q, s.tint, s.nearest, s.additive);
@@ -99,18 +98,6 @@ void drawStaged(Picture& target, const Artwork& art, int x0, int y0)
 Quad canvasQuad(int px, int py, float x0, float y0, float x1, float y1)
 {
     return Quad{px + x0 * SCENE_SCALE, py + y0 * SCENE_SCALE, px + x1 * SCENE_SCALE, py + y1 * SCENE_SCALE};
-}
-
-// The artwork of the given name.
-const Picture& find(const std::vector<Artwork>& artworks, const std::string& name)
-{
-    for (const Artwork& a : artworks) {
-        if (a.name == name) {
-            return a.picture;
-        }
-    }
-    std::fprintf(stderr, "make_art: no image named %s\n", name.c_str());
-    std::exit(1);
 }
 
 // The band and the letterbox that every scene's frame ends with.
@@ -205,7 +192,7 @@ Picture contactSheet(const std::vector<Artwork>& artworks, const Fonts& fonts)
         char dims[96];
         std::snprintf(dims, sizeof dims, "%d x %d, %d-bit%s%s", art.picture.width, art.picture.height, art.bits,
                       art.staging.nearest ? ", nearest" : "", art.staging.additive ? ", additive" : "");
-        label(sheet, fonts.sans, art.name + ".tga", cx + 12, panelY - 22, TypeSize{16, 16}, BONE);
+        label(sheet, fonts.sans, art.file, cx + 12, panelY - 22, TypeSize{16, 16}, BONE);
         label(sheet, fonts.mono, dims, cx + 200, panelY - 22, TypeSize{12, 12}, ASH);
         // The description, broken into lines of at most 74 characters.
         std::string rest = art.about;
@@ -242,7 +229,7 @@ Picture sceneMockups(const std::vector<Artwork>& artworks, const Fonts& fonts)
     origin(0, &px, &py);
     fillRect(sheet, px, py, px + SCENE_W, py + SCENE_H, BLACK);
     for (int k = 0; k < 5; ++k) {
-        drawQuad(sheet, find(artworks, "credits"), canvasQuad(px, py, 10 - k * 2.0f, 40, 110 + k * 2.0f, 90),
+        drawQuad(sheet, pictureOf(artworks, Image::credits), canvasQuad(px, py, 10 - k * 2.0f, 40, 110 + k * 2.0f, 90),
                  withAlpha(WHITE, 0.5f), false, false);
     }
     frameEnd(sheet, px, py, nullptr, 0);
@@ -253,53 +240,53 @@ Picture sceneMockups(const std::vector<Artwork>& artworks, const Fonts& fonts)
     fillRect(sheet, px, py, px + SCENE_W, py + SCENE_H, BLACK);
     flatQuad(sheet, px, py, 30, 120, 70, 160, rgb(255, 255, 255), 0);
     flatQuad(sheet, px, py, 220, 115, 280, 175, EMBER, 0);
-    drawQuad(sheet, find(artworks, "afraid64"), canvasQuad(px, py, 116, 96, 174, 126), WHITE, false, false);
-    drawQuad(sheet, find(artworks, "afraid512"), canvasQuad(px, py, 0, 30, 320, 210), rgb(179, 179, 179), true, false);
+    drawQuad(sheet, pictureOf(artworks, Image::afraid64), canvasQuad(px, py, 116, 96, 174, 126), WHITE, false, false);
+    drawQuad(sheet, pictureOf(artworks, Image::afraid512), canvasQuad(px, py, 0, 30, 320, 210), rgb(179, 179, 179), true, false);
     flatQuad(sheet, px, py, 150, 150, 166, 166, withAlpha(WHITE, 0.8f), 30);
     flatQuad(sheet, px, py, 60, 60, 72, 72, withAlpha(WHITE, 0.8f), 10);
-    frameEnd(sheet, px, py, &find(artworks, "noise"), 2);
+    frameEnd(sheet, px, py, &pictureOf(artworks, Image::noise), 2);
     title(1, "scene 1: afraid512 over the flashes, afraid64 in the door, noise");
 
     // Scene 2: white, the word in the spotlight, the stage, particles, soft noise.
     origin(2, &px, &py);
     fillRect(sheet, px, py, px + SCENE_W, py + SCENE_H, WHITE);
-    drawQuad(sheet, find(artworks, "confidence"), canvasQuad(px, py, 170, 40, 230, 80), WHITE, false, false);
-    drawQuad(sheet, find(artworks, "confidence512"), canvasQuad(px, py, 0, 30, 320, 210), rgb(230, 230, 230), true,
+    drawQuad(sheet, pictureOf(artworks, Image::confidence), canvasQuad(px, py, 170, 40, 230, 80), WHITE, false, false);
+    drawQuad(sheet, pictureOf(artworks, Image::confidence512), canvasQuad(px, py, 0, 30, 320, 210), rgb(230, 230, 230), true,
              false);
     for (int k = 0; k < 14; ++k) {
         const float x = 40 + hash01(k, 0, 5) * 240, y = 50 + hash01(k, 1, 5) * 140;
-        drawQuad(sheet, find(artworks, "sprite"), canvasQuad(px, py, x, y, x + 20, y + 20), Rgba{0.5f, 1, 1, 0.3f},
+        drawQuad(sheet, pictureOf(artworks, Image::sprite), canvasQuad(px, py, x, y, x + 20, y + 20), Rgba{0.5f, 1, 1, 0.3f},
                  false, true);
     }
-    frameEnd(sheet, px, py, &find(artworks, "noiseliscio"), 4);
+    frameEnd(sheet, px, py, &pictureOf(artworks, Image::noiseliscio), 4);
     title(2, "scene 2: confidence in the spotlight, particles, noiseliscio");
 
     // Scene 3: black, the word and the discouraged tile.
     origin(3, &px, &py);
     fillRect(sheet, px, py, px + SCENE_W, py + SCENE_H, BLACK);
-    drawQuad(sheet, find(artworks, "afraid64"), canvasQuad(px, py, 45, 125, 95, 155), WHITE, false, false);
-    drawQuad(sheet, find(artworks, "scoramento"), canvasQuad(px, py, 190, 100, 254, 164), rgb(230, 230, 230), true,
+    drawQuad(sheet, pictureOf(artworks, Image::afraid64), canvasQuad(px, py, 45, 125, 95, 155), WHITE, false, false);
+    drawQuad(sheet, pictureOf(artworks, Image::scoramento), canvasQuad(px, py, 190, 100, 254, 164), rgb(230, 230, 230), true,
              false);
-    frameEnd(sheet, px, py, &find(artworks, "noise"), 5);
+    frameEnd(sheet, px, py, &pictureOf(artworks, Image::noise), 5);
     title(3, "scene 3: afraid64 and scoramento");
 
     // Scene 4: white, the owl card, the words, versus, the turned cat.
     origin(4, &px, &py);
     fillRect(sheet, px, py, px + SCENE_W, py + SCENE_H, WHITE);
-    drawQuad(sheet, find(artworks, "wisdom"), canvasQuad(px, py, 0, 30, 100, 130), WHITE, true, false);
+    drawQuad(sheet, pictureOf(artworks, Image::wisdom), canvasQuad(px, py, 0, 30, 100, 130), WHITE, true, false);
     for (int k = 0; k < 3; ++k) {
-        drawQuad(sheet, find(artworks, "wisdom64"), canvasQuad(px, py, 41 + k * 2.0f, 150, 96 + k * 2.0f, 180),
+        drawQuad(sheet, pictureOf(artworks, Image::wisdom64), canvasQuad(px, py, 41 + k * 2.0f, 150, 96 + k * 2.0f, 180),
                  withAlpha(WHITE, 0.5f), false, false);
     }
     for (int k = 0; k < 3; ++k) {
-        drawQuad(sheet, find(artworks, "uncertainty64"), canvasQuad(px, py, 150 - k * 2.0f, 100, 210 + k * 2.0f, 130),
+        drawQuad(sheet, pictureOf(artworks, Image::uncertainty64), canvasQuad(px, py, 150 - k * 2.0f, 100, 210 + k * 2.0f, 130),
                  withAlpha(WHITE, 0.5f), false, false);
     }
-    drawQuad(sheet, find(artworks, "vs"), canvasQuad(px, py, 240, 43, 304, 107), WHITE, false, false);
+    drawQuad(sheet, pictureOf(artworks, Image::vs), canvasQuad(px, py, 240, 43, 304, 107), WHITE, false, false);
     Quad cat = canvasQuad(px, py, 160, 160, 190, 190);
     cat.degrees = -40;
-    drawQuad(sheet, find(artworks, "gatto"), cat, WHITE, false, false);
-    frameEnd(sheet, px, py, &find(artworks, "noiseliscio"), 1);
+    drawQuad(sheet, pictureOf(artworks, Image::gatto), cat, WHITE, false, false);
+    frameEnd(sheet, px, py, &pictureOf(artworks, Image::noiseliscio), 1);
     title(4, "scene 4: wisdom, wisdom64, uncertainty64, vs, gatto");
 
     // Scene 5: the black tunnel of rings and the burning heart flying at us.
@@ -308,8 +295,8 @@ Picture sceneMockups(const std::vector<Artwork>& artworks, const Fonts& fonts)
     for (int k = 0; k < 8; ++k) {
         wireRing(sheet, px, py, 160, 120, 12.0f * (k + 1) * (k + 1) * 0.35f + 8, 0.9f - k * 0.08f);
     }
-    drawQuad(sheet, find(artworks, "brave"), canvasQuad(px, py, 100, 60, 220, 180), Rgba{1, 1, 1, 0.8f}, false, true);
-    frameEnd(sheet, px, py, &find(artworks, "noise"), 3);
+    drawQuad(sheet, pictureOf(artworks, Image::brave), canvasQuad(px, py, 100, 60, 220, 180), Rgba{1, 1, 1, 0.8f}, false, true);
+    frameEnd(sheet, px, py, &pictureOf(artworks, Image::noise), 3);
     title(5, "scene 5: brave added onto the tunnel");
 
     // Scene 6: spinning translucent squares and the cat.
@@ -321,17 +308,17 @@ Picture sceneMockups(const std::vector<Artwork>& artworks, const Fonts& fonts)
     }
     Quad cat6 = canvasQuad(px, py, 225, 105, 255, 135);
     cat6.degrees = -45;
-    drawQuad(sheet, find(artworks, "gatto"), cat6, WHITE, false, false);
-    frameEnd(sheet, px, py, &find(artworks, "noiseliscio"), 6);
+    drawQuad(sheet, pictureOf(artworks, Image::gatto), cat6, WHITE, false, false);
+    frameEnd(sheet, px, py, &pictureOf(artworks, Image::noiseliscio), 6);
     title(6, "scene 6: gatto over the spinning squares");
 
     // Scene 7: the closing card over black and over white.
     for (int k = 7; k <= 8; ++k) {
         origin(k, &px, &py);
         fillRect(sheet, px, py, px + SCENE_W, py + SCENE_H, k == 7 ? BLACK : WHITE);
-        drawQuad(sheet, find(artworks, "creditifinali"), canvasQuad(px, py, 110, 70, 210, 170),
+        drawQuad(sheet, pictureOf(artworks, Image::creditifinali), canvasQuad(px, py, 110, 70, 210, 170),
                  withAlpha(WHITE, 250.0f / 255.0f), false, false);
-        frameEnd(sheet, px, py, &find(artworks, "noiseliscio"), 7);
+        frameEnd(sheet, px, py, &pictureOf(artworks, Image::noiseliscio), 7);
     }
     title(7, "scene 7: creditifinali over black");
     title(8, "scene 7: creditifinali over white");

@@ -62,7 +62,7 @@ std::vector<int> tremble(const std::string& text, int amount, int seed)
 
 }  // namespace
 
-Artwork makeCredits(const Fonts& fonts)
+Artwork credits(const Fonts& fonts)
 {
     // 256 x 128 on a 100 x 50 quad: square texels, 2.56 texels per canvas unit.
     Picture p = makePicture(256, 128);
@@ -84,12 +84,12 @@ Artwork makeCredits(const Fonts& fonts)
     paintMask(p, small, ASH);
     bleed(p, 3);
 
-    return Artwork{"credits", p, 32,
+    return Artwork{p, 32,
                    "scene 0 opening: the title and who made it, ghosted five times on black",
                    Staging{100, 50, BLACK, WHITE, false, false}};
 }
 
-Artwork makeAfraid64(const Fonts& fonts)
+Artwork afraid64(const Fonts& fonts)
 {
     // 64 x 64 on a 50 x 30 quad: letters drawn 5:3 tall so they land upright.
     Picture p = makePicture(64, 64);
@@ -118,12 +118,12 @@ Artwork makeAfraid64(const Fonts& fonts)
     paintMask(p, m, BONE);
     bleed(p, 3);
 
-    return Artwork{"afraid64", p, 32,
+    return Artwork{p, 32,
                    "the word afraid, trembling and dripping red: a 50 x 30 ghost sprite in scenes 1 and 3",
                    Staging{50, 30, BLACK, WHITE, false, false}};
 }
 
-Artwork makeConfidence(const Fonts& fonts)
+Artwork confidence(const Fonts& fonts)
 {
     // 128 x 64 on a 60 x 40 quad: letters drawn 3:4 short so they land upright.
     Picture p = makePicture(128, 64);
@@ -141,12 +141,12 @@ Artwork makeConfidence(const Fonts& fonts)
     paintMask(p, m, INK);
     bleed(p, 3);
 
-    return Artwork{"confidence", p, 32,
+    return Artwork{p, 32,
                    "the word confidence, set square on a gold bar: scene 2's sprite in the spotlight",
                    Staging{60, 40, WHITE, WHITE, false, false}};
 }
 
-Artwork makeWisdom64(const Fonts& fonts)
+Artwork wisdom64(const Fonts& fonts)
 {
     // 64 x 64 on a quad of about 55 x 30: letters drawn tall.
     Picture p = makePicture(64, 64);
@@ -159,12 +159,12 @@ Artwork makeWisdom64(const Fonts& fonts)
     paintMask(p, m, NIGHT);
     bleed(p, 3);
 
-    return Artwork{"wisdom64", p, 32,
+    return Artwork{p, 32,
                    "the word wisdom, night violet with a teal shadow: scene 4's jittering sprite",
                    Staging{55, 30, WHITE, WHITE, false, false}};
 }
 
-Artwork makeUncertainty64(const Fonts& fonts)
+Artwork uncertainty64(const Fonts& fonts)
 {
     // 64 x 64 on a 60 x 30 quad: eleven letters drawn twice as tall as wide, a little
     // condensed besides so they stand taller in the narrow width.
@@ -182,12 +182,12 @@ Artwork makeUncertainty64(const Fonts& fonts)
     paintMask(p, m, INK);
     bleed(p, 3);
 
-    return Artwork{"uncertainty64", p, 32,
+    return Artwork{p, 32,
                    "the word uncertainty, wavering over its own faint double: scene 4's 60 x 30 sprite",
                    Staging{60, 30, WHITE, WHITE, false, false}};
 }
 
-Artwork makeVersus(const Fonts& fonts)
+Artwork vs(const Fonts& fonts)
 {
     // 64 x 64 on a 64 x 64 quad: a round badge with a bolt through it.
     Picture p = makePicture(64, 64);
@@ -205,12 +205,12 @@ Artwork makeVersus(const Fonts& fonts)
     paintMask(p, m, BONE);
     bleed(p, 3);
 
-    return Artwork{"vs", p, 32,
+    return Artwork{p, 32,
                    "versus: a red badge struck by a gold bolt, VS across it; scene 4",
                    Staging{64, 64, WHITE, WHITE, false, false}};
 }
 
-Artwork makeFinalCredits(const Fonts& fonts)
+Artwork creditifinali(const Fonts& fonts)
 {
     // 256 x 256 on a 100 x 100 card: solid, so it reads the same over black and over white.
     Picture p = makePicture(256, 256, INK);
@@ -265,7 +265,7 @@ Artwork makeFinalCredits(const Fonts& fonts)
     }
     paintShape(p, [](float x, float y) { return inHeart(Point{x, y}, Point{148, 30}, 16); }, EMBER, SAMPLES);
 
-    return Artwork{"creditifinali", p, 24,
+    return Artwork{p, 24,
                    "scene 7 closing card: title, thanks, who made it, the cat and a heart",
                    Staging{100, 100, WHITE, WHITE, false, false}};
 }
