@@ -4,7 +4,7 @@
 #   lib/games/k3lvana/                      the programs
 #   share/games/k3lvana/data/               the images and the module
 #   share/applications, share/icons, share/man/man6, share/doc/k3lvana
-include(${CMAKE_CURRENT_LIST_DIR}/version.cmake)
+# K3L_VERSION: version.cmake, included by the top CMakeLists.txt.
 
 set(K3L_PROGRAM_DIR lib/games/k3lvana)
 set(K3L_SHARE_DIR share/games/k3lvana)

@@ -55,9 +55,10 @@ prepare() {
     [ $# -eq 0 ] || "$make_module" "$work/run/data/zelto-07.tga" "$@" || fail "cannot write the module"
 }
 
-# Starts the show under Wine in run/, stdout and stderr in $work; WINEDLLOVERRIDES as given, if any.
+# Starts the show under Wine in run/, stdout and stderr in $work; WINEDLLOVERRIDES as given, if any,
+# then the show's arguments.
 start() {
-    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$win/k3lvana.exe" >"$work/stdout" \
+    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$win/k3lvana.exe" "${@:2}" >"$work/stdout" \
         2>"$work/stderr") &
     pid=$!
 }
@@ -67,6 +68,31 @@ case_console_quit() {
     prepare 32 12:1B
     start
     wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+}
+
+# The command line, as on Linux: --version, a wrong option (status 2 before any window), --window
+# kept in its 640 x 480 window with the pointer hidden.
+case_options() {
+    prepare 2020 0:01 2000:1B
+    start "" --version
+    wait_exit 30
+    [ "$status" = 0 ] && [ "$(tr -d '\r' <"$work/stdout")" = "k3lvana $(cat "$native/packaging/version")" ] ||
+        fail "--version: status $status"
+    start "" --window --bogus
+    wait_exit 30
+    [ "$status" = 2 ] && [ "$(head -n 1 "$work/stderr" | tr -d '\r')" = "k3lvana: unknown option '--bogus'" ] ||
+        fail "--bogus: status $status"
+    ! [ -s "$work/stdout" ] || fail "console output for --bogus"
+    start "" --window
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    sleep 1
+    [ "$(size_of "$id")" = 640x480 ] || fail "window is $(size_of "$id"), not 640x480"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" Escape
+    wait_exit 10
     [ "$status" = 0 ] || fail "status $status"
     expect_console expect_loaded
 }
@@ -143,7 +169,7 @@ timing() {
 case_timing_wasapi() { timing "mscoree,mshtml="; }
 case_timing_mme() { timing "mscoree,mshtml=;avrt=d"; }
 
-for name in ${K3L_WINDOWS_CASES:-console_quit missing_module fullscreen_keys scene_cuts sound_loss timing_wasapi timing_mme}; do
+for name in ${K3L_WINDOWS_CASES:-console_quit options missing_module fullscreen_keys scene_cuts sound_loss timing_wasapi timing_mme}; do
     run_case "$name"
 done
 wineserver -k 2>/dev/null
