@@ -25,6 +25,8 @@
 #   options          --help and --version print and exit with 0; a wrong option or argument: a line and
 #                    the usage on stderr, status 2, before any window (without a display too); --window
 #                    stays 640 x 480 with the pointer hidden, without a window manager and under openbox
+#   elsewhere        the show and its data in a folder of their own, started by its full path from an
+#                    empty directory: it plays; a data folder in the working directory comes first
 # K3LVANA_PROBED is the show with tests/show/show_probe.cpp linked in (counts and events, K3L_PROBE_REPORT).
 set -uo pipefail
 
@@ -377,6 +379,22 @@ options)
         [ "$status" = 0 ] || fail "status $status"
         expect_console expect_loaded
     done
+    ;;
+elsewhere)
+    # run/ is the empty working directory; the show and its data are in program/.
+    prepare 20 12:1B
+    mkdir "$work/program"
+    cp "$show" "$work/program/k3lvana"
+    mv "$work/run/data" "$work/program/data"
+    start "$work/program/k3lvana" PULSE_SERVER=$NO_SERVER
+    wait_exit 20
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+    label="a data folder in the working directory"
+    cp -r "$work/program/data" "$work/run/data"
+    rm "$work/run/data/zelto-07.tga"
+    start "$work/program/k3lvana"
+    check_missing_module
     ;;
 *)
     echo "unknown case $case_name" >&2

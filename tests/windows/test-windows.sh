@@ -55,10 +55,13 @@ prepare() {
     [ $# -eq 0 ] || "$make_module" "$work/run/data/zelto-07.tga" "$@" || fail "cannot write the module"
 }
 
+# The show's executable: the build's, unless a case copies it elsewhere.
+program=$win/k3lvana.exe
+
 # Starts the show under Wine in run/, stdout and stderr in $work; WINEDLLOVERRIDES as given, if any,
 # then the show's arguments.
 start() {
-    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$win/k3lvana.exe" "${@:2}" >"$work/stdout" \
+    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$program" "${@:2}" >"$work/stdout" \
         2>"$work/stderr") &
     pid=$!
 }
@@ -66,6 +69,20 @@ start() {
 # Success: the console text, and the module's quit event ends the show with status 0.
 case_console_quit() {
     prepare 32 12:1B
+    start
+    wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+}
+
+# The show and its data in a folder of their own, started by its full path from an empty run/: it
+# reads the data beside it.
+case_elsewhere() {
+    prepare 32 12:1B
+    mkdir "$work/program"
+    cp "$win/k3lvana.exe" "$work/program/"
+    mv "$work/run/data" "$work/program/data"
+    program=$work/program/k3lvana.exe
     start
     wait_exit 30
     [ "$status" = 0 ] || fail "status $status"
@@ -169,7 +186,7 @@ timing() {
 case_timing_wasapi() { timing "mscoree,mshtml="; }
 case_timing_mme() { timing "mscoree,mshtml=;avrt=d"; }
 
-for name in ${K3L_WINDOWS_CASES:-console_quit options missing_module fullscreen_keys scene_cuts sound_loss timing_wasapi timing_mme}; do
+for name in ${K3L_WINDOWS_CASES:-console_quit elsewhere options missing_module fullscreen_keys scene_cuts sound_loss timing_wasapi timing_mme}; do
     run_case "$name"
 done
 wineserver -k 2>/dev/null
