@@ -59,8 +59,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The capture writes its video through the ffmpeg program, which no library link shows.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, libegl-mesa0")
+# The dependencies are the programs' libraries. The capture, a secondary program, writes its video
+# through the ffmpeg program (which no library link shows): recommended, so that a viewer's install
+# pulls no video encoder; without it the capture says how to install it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg, libgl1-mesa-dri, libegl-mesa0")
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_SOURCE_DIR}/dist)
 include(CPack)
