@@ -4,7 +4,7 @@
 #   lib/games/k3lvana/                      the programs
 #   share/games/k3lvana/data/               the images and the module
 #   share/applications, share/icons, share/man/man6, share/doc/k3lvana
-include(${CMAKE_CURRENT_LIST_DIR}/version.cmake)
+# K3L_VERSION: version.cmake, included by the top CMakeLists.txt.
 
 set(K3L_PROGRAM_DIR lib/games/k3lvana)
 set(K3L_SHARE_DIR share/games/k3lvana)
@@ -59,8 +59,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The capture writes its video through the ffmpeg program, which no library link shows.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, libegl-mesa0")
+# The dependencies are the programs' libraries. The capture, a secondary program, writes its video
+# through the ffmpeg program (which no library link shows): recommended, so that a viewer's install
+# pulls no video encoder; without it the capture says how to install it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg, libgl1-mesa-dri, libegl-mesa0")
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_SOURCE_DIR}/dist)
 include(CPack)

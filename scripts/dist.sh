@@ -33,8 +33,10 @@ scripts/windows/build.sh
 stage=$(mktemp -d /tmp/k3l-dist.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 cp -r build-win/package/k3lvana "$stage/k3lvana"
-readme "Windows" "Unpack the zip and double-click k3lvana.exe in the k3lvana folder (or run it
-from a command prompt in that folder: it reads the data folder beside it)." \
+readme "Windows" "Unpack the zip and double-click k3lvana.exe in the k3lvana folder, or run it
+from a command prompt: it reads the data folder beside it, so a shortcut to it needs no
+\"start in\" folder. k3lvana.exe --window plays it in its window instead of full screen;
+k3lvana.exe --help lists the options." \
     "64-bit Windows with an OpenGL graphics driver." >"$stage/k3lvana/README.txt"
 (cd "$stage" && zip -qrX "$out/k3lvana-$version-windows.zip" k3lvana)
 

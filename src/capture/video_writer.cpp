@@ -149,7 +149,7 @@ bool spawnFfmpeg(const std::vector<std::string>& arguments, bool withInput, Chil
         if (ends[1] >= 0) {
             close(ends[1]);
         }
-        error = failure == ENOENT ? "ffmpeg was not found on PATH: install Debian's ffmpeg package"
+        error = failure == ENOENT ? "ffmpeg is missing (no ffmpeg on PATH): install it with sudo apt install ffmpeg"
                                   : std::string("cannot start ffmpeg: ") + std::strerror(failure);
         return false;
     }

@@ -7,6 +7,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "platform/command_line.h"
+
 #undef glutFullScreen
 
 namespace {
@@ -65,9 +67,12 @@ bool windowManagerRuns(Display* display)
 
 }  // namespace
 
-// Makes the current GLUT window cover its screen, with or without a window manager.
+// Makes the current GLUT window cover its screen, with or without a window manager; nothing with --window.
 void fullScreenWindow()
 {
+    if (keepWindow) {
+        return;
+    }
     Display* display = glXGetCurrentDisplay();
     const GLXDrawable window = glXGetCurrentDrawable();
     if (display == nullptr || window == None || windowManagerRuns(display)) {

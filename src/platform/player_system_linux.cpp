@@ -3,7 +3,6 @@
 #include "platform/player_system.h"
 
 #include <alsa/asoundlib.h>
-#include <jack/jack.h>
 #include <pa_linux_alsa.h>
 #include <pthread.h>
 #include <sched.h>
@@ -12,16 +11,11 @@
 #include <ctime>
 
 #include "platform/player_dispatch.h"
+#include "platform/quiet_audio.h"
 
 namespace {
 
 constexpr int64_t NS_PER_SECOND = 1000000000;  // nanoseconds in a second
-
-// Swallows libasound's messages (the library prints to stderr by default).
-void ignoreAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-// Swallows libjack's messages, which PortAudio's device scan provokes when no JACK server runs.
-void ignoreJack(const char*) {}
 
 // Whether ALSA's configuration names a default PCM device. Without one (no alsa.conf, or one
 // that defines no device), PortAudio's ALSA device scan fails an assertion and aborts the
@@ -54,9 +48,7 @@ bool alsaDefaultDevicePlays()
 
 void prepareAudioSystem()
 {
-    snd_lib_error_set_handler(ignoreAlsa);
-    jack_set_error_function(ignoreJack);
-    jack_set_info_function(ignoreJack);
+    quietAudioLibraries();
 }
 
 void releaseAudioSystem()

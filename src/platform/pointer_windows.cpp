@@ -1,9 +1,9 @@
-// The pointer and GLUT's start on Windows. ShowCursor is the system's, which keeps a
+// The pointer and full screen on Windows. ShowCursor is the system's, which keeps a
 // display count per thread (shown while >= 0); freeglut's window creation calls
 // ShowCursor(TRUE) itself, which would show a pointer hidden before the window existed.
 #include <GL/freeglut.h>
 
-#include <cstdlib>
+#include "platform/command_line.h"
 
 namespace {
 
@@ -17,12 +17,12 @@ int displayCount()
 
 }  // namespace
 
-// freeglut reads DISPLAY as the name of a Windows display device; one set for an X server (Wine,
-// Cygwin, MSYS2) names none, and freeglut would warn on stderr, so it is removed from this process.
-void startGlut(int* argc, char** argv)
+// Full screen through freeglut, which needs no help on Windows; nothing with --window.
+void fullScreenWindow()
 {
-    _putenv("DISPLAY=");
-    glutInit(argc, argv);
+    if (!keepWindow) {
+        glutFullScreen();
+    }
 }
 
 int createPointerWindow(const char* title)

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "offline/virtual_clock.h"
+#include "platform/quiet_audio.h"
 #include "shared/monotonic_clock.h"
 
 namespace {
@@ -106,6 +107,7 @@ bool setStudioSound(std::vector<float>&& frames)
         sound.playing = false;
     }
     if (sound.stream == nullptr) {
+        quietAudioLibraries();
         if (Pa_Initialize() != paNoError ||
             Pa_OpenDefaultStream(&sound.stream, 0, 2, paFloat32, SOUND_RATE, paFramesPerBufferUnspecified, fill,
                                  nullptr) != paNoError ||

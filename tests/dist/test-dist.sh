@@ -2,10 +2,11 @@
 # The releases in dist/ (make dist) as a person gets them, inside `tests/env/test-env.sh with`:
 #   test-dist.sh BUILD_DIR     (a build with the tests, for x11_probe and make_sync_module)
 # the checksums match and name every file; the zips hold exactly their files; lintian finds no
-# error in the .deb; the .deb installed with apt-get, k3lvana started from another directory
-# (the console byte for byte, the first cut seen on the screen, Escape ends it with 0),
-# k3lvana-capture writing a short video and storyboard where it is asked to, relative to the
-# caller's directory; removing the package leaves no file behind; the web zip unpacked into an
+# error in the .deb, whose dependencies leave ffmpeg out (recommended, for the capture); the .deb
+# installed with apt-get, k3lvana started from another directory (its version the package's, the
+# console byte for byte, the first cut seen on the screen, Escape ends it with 0), k3lvana-capture
+# without ffmpeg on PATH saying so and leaving nothing, then writing a short video and storyboard
+# where it is asked to, relative to the caller's directory; removing the package leaves no file behind; the web zip unpacked into an
 # empty folder, served and driven in headless Chromium to its start screen and first cut.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -44,6 +45,14 @@ expect_zip "$site.zip" "$site/" $(printf "$site/%s\n" index.html k3lvana.js.gz k
 label=lintian
 lintian --fail-on error "$deb" >"$work/lintian" 2>&1 || fail "lintian: $(cat "$work/lintian")"
 
+label=control
+depends=$(dpkg-deb -f "$deb" Depends)
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "dist: Depends: $depends"
+echo "dist: Recommends: $recommends"
+case $depends in *ffmpeg*) fail "the dependencies name ffmpeg: $depends" ;; esac
+case ", $recommends," in *", ffmpeg,"*) ;; *) fail "ffmpeg is not recommended: $recommends" ;; esac
+
 label=install
 # (A run that failed may have left its package installed, which apt-get would keep.)
 if dpkg -s k3lvana >/dev/null 2>&1; then
@@ -56,6 +65,7 @@ cd "$work/elsewhere"
 PATH=/usr/games:$PATH
 
 label=show
+[ "$(k3lvana --version)" = "k3lvana $version" ] || fail "k3lvana --version: $(k3lvana --version 2>&1)"
 k3lvana >"$work/stdout" 2>"$work/stderr" &
 pid=$!
 id=$(window) || fail "no window"
@@ -72,6 +82,17 @@ wait_exit 10
 expect_console expect_loaded
 
 label=capture
+# Without ffmpeg on PATH (the launcher's own tools only): one line, status 1, no file anywhere.
+mkdir "$work/bin" "$work/tmp"
+ln -s /usr/bin/dirname /usr/bin/readlink "$work/bin/"
+before=$(find . | sort)
+PATH=$work/bin:/usr/games TMPDIR=$work/tmp k3lvana-capture --seconds 2 -o clips/none.mp4 --storyboard none.png \
+    >"$work/capture" 2>&1
+status=$?
+[ "$status" = 1 ] || fail "status $status without ffmpeg"
+[ "$(cat "$work/capture")" = "k3lvana-capture: ffmpeg is missing (no ffmpeg on PATH): install it with sudo apt install ffmpeg" ] ||
+    fail "without ffmpeg: $(cat "$work/capture")"
+[ "$(find . | sort)" = "$before" ] && [ -z "$(ls -A "$work/tmp")" ] || fail "left behind without ffmpeg: $(find . "$work/tmp")"
 k3lvana-capture --seconds 2 --size 320x240 --fps 10 --quiet -o clips/short.mp4 --storyboard=board.png \
     >"$work/capture" 2>&1 || fail "capture: $(cat "$work/capture")"
 frames=$(ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 clips/short.mp4)

@@ -22,6 +22,11 @@
 #                    its events resume together,
 #                    none lost or doubled, the ticks do not catch up, status 0
 #   display-gone     the X server ends mid-show: the process ends within seconds, with status 1
+#   options          --help and --version print and exit with 0; a wrong option or argument: a line and
+#                    the usage on stderr, status 2, before any window (without a display too); --window
+#                    stays 640 x 480 with the pointer hidden, without a window manager and under openbox
+#   elsewhere        the show and its data in a folder of their own, started by its full path from an
+#                    empty directory: it plays; a data folder in the working directory comes first
 # K3LVANA_PROBED is the show with tests/show/show_probe.cpp linked in (counts and events, K3L_PROBE_REPORT).
 set -uo pipefail
 
@@ -49,14 +54,34 @@ prepare() {
     "$make_module" "$work/run/data/zelto-07.tga" "$@" || fail "cannot write the module"
 }
 
-# Starts a build of the show in run/, in the environment given first (env words).
+# Starts a build of the show in run/, in the environment given first (env words), with the
+# arguments given after a "--".
 start() {
-    local binary=$1
+    local binary=$1 words=()
     shift
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do
+        words+=("$1")
+        shift
+    done
+    [ $# -gt 0 ] && shift
     rm -f "$work/stdout" "$work/stderr" "$work/report"
-    (cd "$work/run" && K3L_PROBE_REPORT="$work/report" exec env "$@" "$binary" \
+    (cd "$work/run" && K3L_PROBE_REPORT="$work/report" exec env "${words[@]}" "$binary" "$@" \
         >"$work/stdout" 2>"$work/stderr") &
     pid=$!
+}
+
+# Starts openbox on the test X server and waits until it runs; when the case ends, the root is left
+# as it was: openbox leaves its check window's id on the root when it ends, and freeglut fails on
+# such a stale id (BadWindow) before the show starts.
+start_openbox() {
+    openbox --sm-disable >"$work/openbox" 2>&1 &
+    wm=$!
+    trap 'kill $wm 2>/dev/null; wait $wm; xprop -root -remove _NET_SUPPORTING_WM_CHECK; finish' EXIT
+    for _ in $(seq 1 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.05
+    done
+    xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
 }
 
 # One value of the probed show's report.
@@ -128,18 +153,7 @@ missing-module)
     check_missing_module
     ;;
 fullscreen-keys|fullscreen-wm)
-    if [ "$case_name" = fullscreen-wm ]; then
-        openbox --sm-disable >"$work/openbox" 2>&1 &
-        wm=$!
-        # openbox leaves its check window's id on the root when it ends, and freeglut fails on such a
-        # stale id (BadWindow) before the show starts: the shared X server gets its root back as it was.
-        trap 'kill $wm 2>/dev/null; wait $wm; xprop -root -remove _NET_SUPPORTING_WM_CHECK; finish' EXIT
-        for _ in $(seq 1 100); do
-            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-            sleep 0.05
-        done
-        xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
-    fi
+    [ "$case_name" = fullscreen-wm ] && start_openbox
     prepare 2020 0:01 2000:1B
     solid_scenes
     start "$show"
@@ -322,6 +336,65 @@ display-gone)
     wait_exit 5
     echo "display-gone: status $status, $(($(now_ms) - gone)) ms after the X server ended"
     [ "$status" = 1 ] || fail "status $status, not Xlib's 1"
+    ;;
+options)
+    prepare 2020 0:01 2000:1B
+    start "$show" -- --help
+    wait_exit 10
+    [ "$status" = 0 ] && ! [ -s "$work/stderr" ] || fail "--help: status $status"
+    cp "$work/stdout" "$work/usage"
+    [ "$(head -n 1 "$work/usage")" = "usage: k3lvana [--window]" ] && grep -q '^  --window ' "$work/usage" ||
+        fail "--help printed: $(cat "$work/usage")"
+    start "$show" -- --version
+    wait_exit 10
+    [ "$status" = 0 ] && ! [ -s "$work/stderr" ] || fail "--version: status $status"
+    [ "$(cat "$work/stdout")" = "k3lvana $(cat "$(dirname "$data")/packaging/version")" ] ||
+        fail "--version printed '$(cat "$work/stdout")'"
+    # Refused before GLUT starts: also without a display, where freeglut would end with its 1.
+    for wrong in "--bogus:unknown option '--bogus'" "-display:unknown option '-display'" \
+        "--window=1:option '--window=1' takes no value" "stray:unexpected argument 'stray'"; do
+        for display in "DISPLAY=$DISPLAY" "-u DISPLAY"; do
+            label="${wrong%%:*}, $display"
+            start "$show" $display -- --window "${wrong%%:*}" :0
+            wait_exit 10
+            [ "$status" = 2 ] || fail "status $status"
+            { echo "k3lvana: ${wrong#*:}"; cat "$work/usage"; } | cmp -s - "$work/stderr" || fail "not the line and the usage"
+            ! [ -s "$work/stdout" ] || fail "console output"
+        done
+    done
+    xdotool search --name '^k3lvana$' >/dev/null && fail "a window was opened"
+    # --window: the loaded show stays in its window, without and with a window manager.
+    for wm in none openbox; do
+        label="--window, window manager: $wm"
+        [ "$wm" = openbox ] && start_openbox
+        start "$show" -- --window
+        id=$(window) || fail "no window"
+        wait_console "Loaded."
+        sleep 1
+        [ "$(size_of "$id")" = 640x480 ] || fail "window is $(size_of "$id"), not 640x480"
+        xprop -id "$id" _NET_WM_STATE | grep -q FULLSCREEN && fail "the window manager was asked for full screen"
+        [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
+        press "$id" Escape
+        wait_exit 10
+        [ "$status" = 0 ] || fail "status $status"
+        expect_console expect_loaded
+    done
+    ;;
+elsewhere)
+    # run/ is the empty working directory; the show and its data are in program/.
+    prepare 20 12:1B
+    mkdir "$work/program"
+    cp "$show" "$work/program/k3lvana"
+    mv "$work/run/data" "$work/program/data"
+    start "$work/program/k3lvana" PULSE_SERVER=$NO_SERVER
+    wait_exit 20
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+    label="a data folder in the working directory"
+    cp -r "$work/program/data" "$work/run/data"
+    rm "$work/run/data/zelto-07.tga"
+    start "$work/program/k3lvana"
+    check_missing_module
     ;;
 *)
     echo "unknown case $case_name" >&2

@@ -8,7 +8,8 @@
 #   reload     a reload keeps the position, the loop and the picture; a broken module keeps the old one
 #   range      the capture's --from/--to (seconds and order:row) writes the whole capture's frames
 #   window     keys and a click through xdotool in the window: seek, loop, reload on a file change;
-#              the music heard on the test sink while playing, silence while paused
+#              the music heard on the test sink while playing, silence while paused; nothing on stderr
+#              but the studio's own lines (none of the sound libraries' probing)
 #   heard      after a seek in the window, every kick heard on the test sink has its row's event
 #              reach the show within 5 ms
 set -uo pipefail
@@ -186,6 +187,8 @@ window)
     press "$id" Escape
     wait_exit 10
     [ "$status" = 0 ] || fail "status $status after Escape"
+    # The studio's own lines only: nothing from the audio libraries' device probing (ALSA, JACK).
+    ! grep -av '^k3lvana-studio: ' stderr >other || fail "not the studio's on stderr: $(head -c 500 other)"
     ;;
 heard)
     # Kicks every fourth row (480 ms), each row with a beat event.

@@ -46,9 +46,13 @@ prepare() {
     [ $# -eq 0 ] || "$make_module" "$work/run/data/zelto-07.tga" "$@" || fail "cannot write the module"
 }
 
-# Starts the show under Wine in run/, stdout and stderr in $work; WINEDLLOVERRIDES as given, if any.
+# The show's executable: the build's, unless a case copies it elsewhere.
+program=$win/k3lvana.exe
+
+# Starts the show under Wine in run/, stdout and stderr in $work; WINEDLLOVERRIDES as given, if any,
+# then the show's arguments.
 start() {
-    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$win/k3lvana.exe" >"$work/stdout" \
+    (cd "$work/run" && WINEDLLOVERRIDES="${1:-$WINEDLLOVERRIDES}" exec wine "$program" "${@:2}" >"$work/stdout" \
         2>"$work/stderr") &
     pid=$!
 }
@@ -58,6 +62,45 @@ case_console_quit() {
     prepare 32 12:1B
     start
     wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+}
+
+# The show and its data in a folder of their own, started by its full path from an empty run/: it
+# reads the data beside it.
+case_elsewhere() {
+    prepare 32 12:1B
+    mkdir "$work/program"
+    cp "$win/k3lvana.exe" "$work/program/"
+    mv "$work/run/data" "$work/program/data"
+    program=$work/program/k3lvana.exe
+    start
+    wait_exit 30
+    [ "$status" = 0 ] || fail "status $status"
+    expect_console expect_loaded
+}
+
+# The command line, as on Linux: --version, a wrong option (status 2 before any window), --window
+# kept in its 640 x 480 window with the pointer hidden.
+case_options() {
+    prepare 2020 0:01 2000:1B
+    start "" --version
+    wait_exit 30
+    [ "$status" = 0 ] && [ "$(tr -d '\r' <"$work/stdout")" = "k3lvana $(cat "$native/packaging/version")" ] ||
+        fail "--version: status $status"
+    start "" --window --bogus
+    wait_exit 30
+    [ "$status" = 2 ] && [ "$(head -n 1 "$work/stderr" | tr -d '\r')" = "k3lvana: unknown option '--bogus'" ] ||
+        fail "--bogus: status $status"
+    ! [ -s "$work/stdout" ] || fail "console output for --bogus"
+    start "" --window
+    id=$(window) || fail "no window"
+    wait_console "Loaded."
+    sleep 1
+    [ "$(size_of "$id")" = 640x480 ] || fail "window is $(size_of "$id"), not 640x480"
+    [ "$("$x11_probe" pointer "$id")" = hidden ] || fail "the pointer shows over the window"
+    press "$id" Escape
+    wait_exit 10
     [ "$status" = 0 ] || fail "status $status"
     expect_console expect_loaded
 }
@@ -134,7 +177,7 @@ timing() {
 case_timing_wasapi() { timing "mscoree,mshtml="; }
 case_timing_mme() { timing "mscoree,mshtml=;avrt=d"; }
 
-for name in ${K3L_WINDOWS_CASES:-console_quit missing_module fullscreen_keys scene_cuts sound_loss timing_wasapi timing_mme}; do
+for name in ${K3L_WINDOWS_CASES:-console_quit elsewhere options missing_module fullscreen_keys scene_cuts sound_loss timing_wasapi timing_mme}; do
     run_case "$name"
 done
 wineserver -k 2>/dev/null
