@@ -5,12 +5,12 @@
 #include "gfx/rings.h"
 #include "platform/glut.h"
 #include "sync/show_state.h"
+#include "sync/sync_codes.h"
 
 namespace {
 constexpr float PULSE_DECAY = 0.25f;  // pulse lost per tick
 constexpr uint8_t FADE_STEP = 5;      // fade level gained per tick
 constexpr uint8_t FADE_FULL = 250;    // fade level where the fade stops
-constexpr int32_t TUNNEL_SCENE = 5;
 
 // Takes one decay step off the pulse unless it rests at 0; an event may add to it meanwhile.
 void decayPulse()

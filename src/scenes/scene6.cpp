@@ -7,6 +7,7 @@
 #include "gfx/projection.h"
 #include "scenes/scenes.h"
 #include "sync/show_state.h"
+#include "sync/sync_codes.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ constexpr float BLOCK_DIM = 0.3f;         // opacity of a dim block
 constexpr float SPIN_PASSES_END = 50.0f;  // the spinning squares' counter stays below it
 constexpr float CAT_HALF = 15.0f;         // canvas units, half the cat's side
 constexpr uint8_t FADE_DONE = 250;        // fade level that hands the show to the last scene
-constexpr int32_t LAST_SCENE = 7;
 
 // A 5 x 5 x 5 lattice of steady cubes tumbling about the axes the spin flags switch on.
 void drawLattice()
@@ -143,7 +143,7 @@ void scene6()
     drawVeil();
 
     if (show.fadeLevel == FADE_DONE) {
-        show.scene.store(LAST_SCENE);
+        show.scene.store(CARD_SCENE);
         show.fadeLevel = 0;
         show.fadeActive.store(0);
     }

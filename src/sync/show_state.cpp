@@ -1,6 +1,7 @@
 #include "sync/show_state.h"
 
 #include "shared/random.h"
+#include "sync/sync_codes.h"
 
 ShowState show;
 
@@ -26,24 +27,25 @@ void addPulse(float amount)
 void onSyncEvent(FMUSIC_MODULE*, unsigned char parameter)
 {
     switch (parameter) {
-    case 0: case 1: case 2: case 3: case 4:
+    case SYNC_CUT_TO_CREDITS: case SYNC_CUT_TO_AFRAID: case SYNC_CUT_TO_CONFIDENCE: case SYNC_CUT_TO_SCORAMENTO:
+    case SYNC_CUT_TO_WISDOM:
         show.scene.store(parameter);
         show.tick.store(0);
         break;
-    case 5: case 6: case 7:
+    case SYNC_CUT_TO_TUNNEL: case SYNC_CUT_TO_LATTICE: case SYNC_CUT_TO_CARD:
         show.scene.store(parameter);
         break;
-    case 10:
+    case SYNC_BEAT:
         addPulse(1.0f);
         toggle(show.beatFlash);
         break;
-    case 12: toggle(show.showVersus); break;
-    case 13: toggle(show.wisdomAlt); break;
-    case 14: toggle(show.spinX); break;
-    case 15: toggle(show.spinY); break;
-    case 16: toggle(show.spinZ); break;
-    case 17: show.fadeActive.store(1); break;
-    case 27: show.quitRequested.store(1); break;
+    case SYNC_TOGGLE_SHOW_VERSUS: toggle(show.showVersus); break;
+    case SYNC_TOGGLE_WISDOM_ALT: toggle(show.wisdomAlt); break;
+    case SYNC_TOGGLE_SPIN_X: toggle(show.spinX); break;
+    case SYNC_TOGGLE_SPIN_Y: toggle(show.spinY); break;
+    case SYNC_TOGGLE_SPIN_Z: toggle(show.spinZ); break;
+    case SYNC_START_FADE: show.fadeActive.store(1); break;
+    case SYNC_QUIT: show.quitRequested.store(1); break;
     default: break;
     }
 }

@@ -333,7 +333,7 @@ std::vector<SyncEvent> syncEvents(const Score& score)
 {
     std::map<int, uint8_t> byRow;
     for (const int row : score.pulses) {
-        byRow[row] = BEAT;
+        byRow[row] = SYNC_BEAT;
     }
     std::map<int, bool> marked;
     for (const SyncEvent& event : score.marks) {

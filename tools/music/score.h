@@ -17,7 +17,7 @@
 
 #include "itwriter/itwriter.h"
 #include "synth.h"
-#include "sync_codes.h"
+#include "sync/sync_codes.h"
 
 namespace music {
 

@@ -77,7 +77,7 @@ Voice fading(Voice voice, int rows)
 // Scene 0, the credits: pads and a bell arpeggio alone, then the theme softly, rising into the first cut.
 void intro(Score& s)
 {
-    mark(s, INTRO, 0, CREDITS);
+    mark(s, INTRO, 0, SYNC_CUT_TO_CREDITS);
     chords(s, INTRO, "Am F C G Am F C G", at(PAD_A, 20), at(PAD_B, 20));
     arpeggio(s, INTRO, "Am F C G", at(BELL_A, 20), at(BELL_B, 20), "0.1.2.3.4.3.2.1.", 4);
     arpeggio(s, INTRO + 4, "Am F C G", at(BELL_A, 24), at(BELL_B, 24), "0.1.2.3.4.3.2.1.", 4);
@@ -91,7 +91,7 @@ void intro(Score& s)
 // the kick from the first beat; claps, hats and a high slow line join halfway.
 void afraid(Score& s)
 {
-    mark(s, FEAR, 0, AFRAID);
+    mark(s, FEAR, 0, SYNC_CUT_TO_AFRAID);
     const std::string harmony = "Am . F E Am . F E Am . F E Am . F E";
     line(s, FEAR, CRASH_V, 16, "C5");
     hits(s, FEAR, 16, KICK_V, "x...x...x...x...");
@@ -118,7 +118,7 @@ void afraid(Score& s)
 // harmonised and lit by bells the second time.
 void confidence(Score& s)
 {
-    mark(s, TRUST, 0, CONFIDENCE);
+    mark(s, TRUST, 0, SYNC_CUT_TO_CONFIDENCE);
     const std::string harmony = "C G Am F C G Am F C G Am F C G Am F";
     line(s, TRUST, CRASH_V, 16, "C5");
     line(s, TRUST + 8, at(CRASH_V, 24), 16, "C5");
@@ -146,7 +146,7 @@ void confidence(Score& s)
 // (D minor, B flat, A minor, E), a heartbeat kick, bells echoing the line an octave up.
 void scoramento(Score& s)
 {
-    mark(s, GLOOM, 0, SCORAMENTO);
+    mark(s, GLOOM, 0, SYNC_CUT_TO_SCORAMENTO);
     const std::string harmony = "Dm Bb Am E Dm Bb Am E Dm Bb Am E";
     line(s, GLOOM, at(CRASH_V, 22), 16, "C5");
     chords(s, GLOOM, harmony, at(PAD_A, 26), at(PAD_B, 26));
@@ -167,13 +167,13 @@ void scoramento(Score& s)
 // that never resolves; the caption turns with each voice. Then four bars that build to the tunnel.
 void wisdom(Score& s)
 {
-    mark(s, DIALOGUE, 0, WISDOM);
-    mark(s, DIALOGUE + 1, 8, VERSUS);
+    mark(s, DIALOGUE, 0, SYNC_CUT_TO_WISDOM);
+    mark(s, DIALOGUE + 1, 8, SYNC_TOGGLE_SHOW_VERSUS);
     for (int b = 2; b <= 12; b += 2) {
-        mark(s, DIALOGUE + b, 0, CAPTION);
+        mark(s, DIALOGUE + b, 0, SYNC_TOGGLE_WISDOM_ALT);
     }
-    mark(s, DIALOGUE + 9, 8, VERSUS);
-    mark(s, BUILD + 1, 0, VERSUS);
+    mark(s, DIALOGUE + 9, 8, SYNC_TOGGLE_SHOW_VERSUS);
+    mark(s, BUILD + 1, 0, SYNC_TOGGLE_SHOW_VERSUS);
 
     const std::string harmony = "F G Am . F G E . F G Am .";
     hits(s, DIALOGUE, 12, KICK_V, "x.........x.....");
@@ -217,7 +217,7 @@ void wisdom(Score& s)
 // harmonised and thickened every four bars, with a stacked beat at the end of each phrase.
 void brave(Score& s)
 {
-    mark(s, TUNNEL, 0, BRAVE);
+    mark(s, TUNNEL, 0, SYNC_CUT_TO_TUNNEL);
     const std::string harmony = "Am F C G Am F C G Am F C G Am F C G";
     line(s, TUNNEL, CRASH_V, 64, "C5 C5 C5 C5");
     hits(s, TUNNEL, 16, KICK_V, "x...x...x...x...");
@@ -251,11 +251,11 @@ void brave(Score& s)
 // closing on A minor; the lattice gains a spin at each phrase, and the picture fades on the last chord.
 void finale(Score& s)
 {
-    mark(s, FINALE, 0, LATTICE);
-    mark(s, FINALE + 4, 0, SPIN_X);
-    mark(s, FINALE + 8, 0, SPIN_Y);
-    mark(s, FINALE + 12, 0, SPIN_Z);
-    mark(s, FINALE + 14, 0, FADE);
+    mark(s, FINALE, 0, SYNC_CUT_TO_LATTICE);
+    mark(s, FINALE + 4, 0, SYNC_TOGGLE_SPIN_X);
+    mark(s, FINALE + 8, 0, SYNC_TOGGLE_SPIN_Y);
+    mark(s, FINALE + 12, 0, SYNC_TOGGLE_SPIN_Z);
+    mark(s, FINALE + 14, 0, SYNC_START_FADE);
     const std::string harmony = "Am F C G Am F C G Am F C G F G Am .";
     line(s, FINALE, CRASH_V, 64, "C5 C5 C5 C5");
     line(s, FINALE + 14, CRASH_V, 16, "C5");
@@ -287,8 +287,8 @@ void finale(Score& s)
 // ending on A major; the card fades in after the hand-over and the show ends on the last row.
 void outro(Score& s)
 {
-    mark(s, OUTRO, 8, FADE);
-    mark(s, END_BAR - 1, 15, END);
+    mark(s, OUTRO, 8, SYNC_START_FADE);
+    mark(s, END_BAR - 1, 15, SYNC_QUIT);
     chords(s, OUTRO, "Am F C G Am F A -", fading(at(PAD_A, 20), 14), fading(at(PAD_B, 20), 14));
     bassline(s, OUTRO, "Am F C G Am F A -", fading(at(BASS_V, 28), 12), "r...............");
     lineAlternating(s, OUTRO, at(BELL_A, 26), at(BELL_B, 26), 4,

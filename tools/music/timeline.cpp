@@ -10,14 +10,11 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include "platform/module_render.h"
-#include "sync_codes.h"
+#include "sync/sync_codes.h"
 
 namespace music {
 
 namespace {
-
-constexpr int LATTICE_SCENE = 6;
-constexpr int CARD_SCENE = 7;
 
 // Seconds printed to the hundredth.
 std::string secondsText(double seconds)
@@ -60,9 +57,9 @@ std::vector<Step> steps(const std::vector<PlayedEvent>& events)
     for (size_t i = 0; i < events.size(); ++i) {
         const PlayedEvent& event = events[i];
         handOverBefore(event.seconds);
-        if (event.code <= CARD) {
+        if (event.code <= SYNC_CUT_TO_CARD) {
             scene = event.code;
-        } else if (event.code == FADE && !fading) {
+        } else if (event.code == SYNC_START_FADE && !fading) {
             fading = true;
             fadeStart = event.seconds;
         }
@@ -112,22 +109,22 @@ ReadBack readBack(const std::vector<uint8_t>& bytes)
 std::string meaning(uint8_t code)
 {
     static const std::map<uint8_t, std::string> meanings = {
-        {CREDITS, "cut to scene 0, tick restarts"},
-        {AFRAID, "cut to scene 1, tick restarts"},
-        {CONFIDENCE, "cut to scene 2, tick restarts"},
-        {SCORAMENTO, "cut to scene 3, tick restarts"},
-        {WISDOM, "cut to scene 4, tick restarts"},
-        {BRAVE, "cut to scene 5"},
-        {LATTICE, "cut to scene 6"},
-        {CARD, "cut to scene 7"},
-        {BEAT, "beat: pulse +1, squares flash"},
-        {VERSUS, "toggle the \"vs\" sprite"},
-        {CAPTION, "toggle the caption, turn the cat"},
-        {SPIN_X, "toggle the lattice's spin about x"},
-        {SPIN_Y, "toggle the lattice's spin about y"},
-        {SPIN_Z, "toggle the lattice's spin about z"},
-        {FADE, "start the closing fade"},
-        {END, "end the show"},
+        {SYNC_CUT_TO_CREDITS, "cut to scene 0, tick restarts"},
+        {SYNC_CUT_TO_AFRAID, "cut to scene 1, tick restarts"},
+        {SYNC_CUT_TO_CONFIDENCE, "cut to scene 2, tick restarts"},
+        {SYNC_CUT_TO_SCORAMENTO, "cut to scene 3, tick restarts"},
+        {SYNC_CUT_TO_WISDOM, "cut to scene 4, tick restarts"},
+        {SYNC_CUT_TO_TUNNEL, "cut to scene 5"},
+        {SYNC_CUT_TO_LATTICE, "cut to scene 6"},
+        {SYNC_CUT_TO_CARD, "cut to scene 7"},
+        {SYNC_BEAT, "beat: pulse +1, squares flash"},
+        {SYNC_TOGGLE_SHOW_VERSUS, "toggle the \"vs\" sprite"},
+        {SYNC_TOGGLE_WISDOM_ALT, "toggle the caption, turn the cat"},
+        {SYNC_TOGGLE_SPIN_X, "toggle the lattice's spin about x"},
+        {SYNC_TOGGLE_SPIN_Y, "toggle the lattice's spin about y"},
+        {SYNC_TOGGLE_SPIN_Z, "toggle the lattice's spin about z"},
+        {SYNC_START_FADE, "start the closing fade"},
+        {SYNC_QUIT, "end the show"},
     };
     const auto found = meanings.find(code);
     return found == meanings.end() ? "nothing" : found->second;
@@ -135,16 +132,16 @@ std::string meaning(uint8_t code)
 
 std::string sceneName(int scene)
 {
-    static const char* names[8] = {"credits card", "afraid", "confidence", "scoramento",
+    static const char* names[SCENE_COUNT] = {"credits card", "afraid", "confidence", "scoramento",
                                    "wisdom vs uncertainty", "brave (tunnel)", "cube lattice", "closing card"};
-    return scene >= 0 && scene < 8 ? names[scene] : "?";
+    return scene >= 0 && scene < SCENE_COUNT ? names[scene] : "?";
 }
 
 std::vector<SceneSpan> scenes(const std::vector<PlayedEvent>& events, double endSeconds)
 {
     double end = endSeconds;
     for (const PlayedEvent& event : events) {
-        if (event.code == END) {
+        if (event.code == SYNC_QUIT) {
             end = event.seconds;
             break;
         }
@@ -183,7 +180,7 @@ std::string showDocument(const ReadBack& played)
     const std::vector<SceneSpan> spans = scenes(played.events, played.playedSeconds);
     double endAt = played.playedSeconds;
     for (const PlayedEvent& e : played.events) {
-        if (e.code == END) endAt = e.seconds;
+        if (e.code == SYNC_QUIT) endAt = e.seconds;
     }
     out << "# The show's timeline\n\n";
     out << "Generated from the music itself: `show_timeline --doc` plays `build/data/zelto-07.tga`\n"
@@ -200,7 +197,7 @@ std::string showDocument(const ReadBack& played)
     for (const SceneSpan& span : spans) {
         int beats = 0;
         for (const PlayedEvent& e : played.events) {
-            if (e.code == BEAT && e.seconds >= span.start && e.seconds < span.end) ++beats;
+            if (e.code == SYNC_BEAT && e.seconds >= span.start && e.seconds < span.end) ++beats;
         }
         out << "| " << span.scene << " " << sceneName(span.scene) << " | " << secondsText(span.start) << " | "
             << secondsText(span.end) << " | " << secondsText(span.end - span.start) << " | " << beats << " |\n";
