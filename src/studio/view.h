@@ -15,6 +15,7 @@ struct ViewState {
     int64_t loopOut = -1;          // loop's out point, -1 unset
     bool looping = false;          // whether the loop plays
     bool paused = false;
+    int64_t recorded = 0;          // virtual count up to which the replay has recorded the show
     std::string status;            // the status line's text
     std::string message;           // the last thing said (a reload, a failure)
     std::vector<int64_t> orderStarts;  // virtual count where each order of the song starts
