@@ -63,6 +63,7 @@ void glutMainLoop()
                            viewState.recorded != replayTables.recorded;
         if (updateReplayPicture() || input.kind != ViewInput::Nothing || (moved && now - drawn >= STATUS_NS)) {
             viewState.position = replayPosition();
+            keepInView(viewState.position);
             viewState.loopIn = transport.loopIn;
             viewState.loopOut = transport.loopOut;
             viewState.looping = transport.looping;

@@ -259,6 +259,19 @@ bool pressKey(unsigned long key, bool shift)
     case XK_c:
         renderRange();
         break;
+    case XK_plus:
+    case XK_equal:
+    case XK_KP_Add:
+        zoomView(ZOOM_STEP, at);
+        break;
+    case XK_minus:
+    case XK_KP_Subtract:
+        zoomView(1.0 / ZOOM_STEP, at);
+        break;
+    case XK_question:
+    case XK_slash:
+        viewState.keys = !viewState.keys;
+        break;
     default:
         break;
     }
