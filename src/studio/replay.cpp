@@ -54,6 +54,7 @@ struct Replay {
     SongTake* take = nullptr;         // the song's take
     std::vector<SongTake*> oldTakes;  // earlier takes, until the sound lets them go
     Comparison comparison;            // the last reload's
+    int64_t known = 0;                // the count before which the table has every event of the take (pullTake)
     int64_t pictureAgain = -1;        // a position the picture must be brought to again once recorded; -1 none
     bool drew = false;                // the picture's run drew a frame since updateReplayPicture last looked
     std::vector<uint8_t> pixels;      // the picture last read back: sized by startReplay
@@ -147,10 +148,10 @@ void restoreSnapshot(Run& run, const Snapshot& shot)
     setVirtualCount(std::max<int64_t>(0, run.stepper.position));
 }
 
-// The count before which every event of the song is known: all of them once its take has finished.
+// The count before which the table has every event of the song: all of them once its take has finished.
 int64_t knownCount()
 {
-    return replay.take->finished.load() ? INT64_MAX : takeKnownCount(*replay.take);
+    return replay.known;
 }
 
 // The count up to which the recording holds for the song: where it stands, or the known part of it.
@@ -226,7 +227,7 @@ void compareTakes()
     if (differs != INT64_MAX) {
         comparison = Comparison{};
         recordAgainFrom(differs);
-    } else if (replay.take->finished.load()) {
+    } else if (knownCount() == INT64_MAX) {
         comparison = Comparison{};  // alike to the end: nothing is recorded again
     }
 }
@@ -234,7 +235,7 @@ void compareTakes()
 // Takes what the song's take has rendered since the last look, and holds it against the last take.
 void pullTake()
 {
-    copyTake(*replay.take, replayTables.events, replayTables.rows);
+    replay.known = copyTake(*replay.take, replayTables.events, replayTables.rows);
     if (replay.comparison.running) {
         compareTakes();
     }
@@ -403,6 +404,7 @@ void finishReplayReload()
             pullTake();
         }
     }
+    pullTake();
     activate(replay.picture);
 }
 

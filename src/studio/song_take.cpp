@@ -154,11 +154,12 @@ int64_t takeEndCount(const SongTake& take)
     return end < 0 ? -1 : takeFrameCount(end);
 }
 
-void copyTake(SongTake& take, std::vector<SongEvent>& events, std::vector<SongRow>& rows)
+int64_t copyTake(SongTake& take, std::vector<SongEvent>& events, std::vector<SongRow>& rows)
 {
     std::lock_guard<std::mutex> hold(take.lock);
     events.insert(events.end(), take.events.begin() + static_cast<std::ptrdiff_t>(events.size()), take.events.end());
     rows.insert(rows.end(), take.rows.begin() + static_cast<std::ptrdiff_t>(rows.size()), take.rows.end());
+    return take.finished.load() ? INT64_MAX : takeFrameCount(take.synced.load());
 }
 
 void waitForTake(SongTake& take, int64_t count)

@@ -70,8 +70,9 @@ int64_t takeSoundCount(const SongTake& take);
 // The virtual count where the song ran out, or -1 while it plays on.
 int64_t takeEndCount(const SongTake& take);
 
-// Appends the take's events and rows beyond those in `events` and `rows`.
-void copyTake(SongTake& take, std::vector<SongEvent>& events, std::vector<SongRow>& rows);
+// Appends the take's events and rows beyond those in `events` and `rows`; returns the virtual count
+// before which they are all there (INT64_MAX once the sync pass has finished).
+int64_t copyTake(SongTake& take, std::vector<SongEvent>& events, std::vector<SongRow>& rows);
 
 // Waits until the sync pass has gone up to virtual count `count`, or finished.
 void waitForTake(SongTake& take, int64_t count);
