@@ -67,7 +67,7 @@ fuzz: deps-test
 
 # The benchmarks, built on request (see bench/CMakeLists.txt for how to run them).
 bench: build-tests
-	cmake --build $(BUILD_DIR) --target scene_bench event_timing studio_bench
+	cmake --build $(BUILD_DIR) --target scene_bench event_timing studio_bench edited_song
 
 windows: deps
 	scripts/windows/build.sh

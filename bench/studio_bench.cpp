@@ -78,6 +78,10 @@ void benchPlay(double seconds)
 void glutMainLoop()
 {
     startStudio();
+    while (transport.pending >= 0) {
+        recordReplay(recordingBudget());
+        landSeek();
+    }
     benchSeeks(SEEKS);
     benchPlay(PLAY_SECONDS);
     std::exit(0);

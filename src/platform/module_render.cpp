@@ -1,6 +1,7 @@
 #include "platform/module_render.h"
 
 #include <libopenmpt/libopenmpt.h>
+#include <libopenmpt/libopenmpt_ext.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -66,18 +67,47 @@ void findZEffects(ModuleRender& module)
     module.rowFirstEffect.push_back(static_cast<uint32_t>(module.effectBytes.size()));
 }
 
-// A decoder for the module's bytes, quiet, set to loop or to stop at the song's end; null if unreadable.
-openmpt_module* openDecoder(const ModuleRender& module)
+// A decoder for the module's bytes, quiet, set to loop or to stop at the song's end, every channel
+// muted when the module asks for it; null if unreadable.
+openmpt_module* openDecoder(ModuleRender& module)
 {
     // At the end libopenmpt's default fades out while reporting order 0 row 0; "stop" ends with a short read.
     const openmpt_module_initial_ctl controls[] = {{"play.at_end", "stop"}, {nullptr, nullptr}};
-    openmpt_module* decoder = openmpt_module_create_from_memory2(
-        module.bytes.data(), module.bytes.size(), openmpt_log_func_silent, nullptr,
-        openmpt_error_func_ignore, nullptr, nullptr, nullptr, controls);
+    openmpt_module* decoder = nullptr;
+    if (module.mute) {
+        module.extension = openmpt_module_ext_create_from_memory(
+            module.bytes.data(), module.bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
+            nullptr, nullptr, nullptr, controls);
+        openmpt_module_ext_interface_interactive interactive{};
+        decoder = module.extension != nullptr ? openmpt_module_ext_get_module(module.extension) : nullptr;
+        if (decoder != nullptr && openmpt_module_ext_get_interface(module.extension, LIBOPENMPT_EXT_C_INTERFACE_INTERACTIVE,
+                                                                   &interactive, sizeof interactive) != 0) {
+            for (int32_t channel = 0; channel < openmpt_module_get_num_channels(decoder); ++channel) {
+                interactive.set_channel_mute_status(module.extension, channel, 1);
+            }
+            openmpt_module_set_render_param(decoder, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 1);
+        }
+    } else {
+        decoder = openmpt_module_create_from_memory2(module.bytes.data(), module.bytes.size(), openmpt_log_func_silent,
+                                                     nullptr, openmpt_error_func_ignore, nullptr, nullptr, nullptr,
+                                                     controls);
+    }
     if (decoder != nullptr) {
         openmpt_module_set_repeat_count(decoder, module.loop ? LOOP_FOREVER : PLAY_ONCE);
     }
     return decoder;
+}
+
+// Releases the decoder (and its interactive side).
+void closeDecoder(ModuleRender& module)
+{
+    if (module.extension != nullptr) {
+        openmpt_module_ext_destroy(module.extension);
+    } else if (module.decoder != nullptr) {
+        openmpt_module_destroy(module.decoder);
+    }
+    module.extension = nullptr;
+    module.decoder = nullptr;
 }
 
 // Forgets where rendering stood: the next frame rendered is the song's first.
@@ -187,9 +217,7 @@ bool loadModule(ModuleRender& module, std::vector<uint8_t>&& bytes, int32_t rate
 
 bool restartModule(ModuleRender& module)
 {
-    if (module.decoder != nullptr) {
-        openmpt_module_destroy(module.decoder);
-    }
+    closeDecoder(module);
     module.decoder = module.bytes.empty() ? nullptr : openDecoder(module);
     resetPosition(module);
     return module.decoder != nullptr;
@@ -197,10 +225,7 @@ bool restartModule(ModuleRender& module)
 
 void unloadModule(ModuleRender& module)
 {
-    if (module.decoder != nullptr) {
-        openmpt_module_destroy(module.decoder);
-        module.decoder = nullptr;
-    }
+    closeDecoder(module);
     module.bytes.clear();
     module.bytes.shrink_to_fit();
     module.patternFirstRow.clear();
@@ -244,6 +269,9 @@ int renderModule(ModuleRender& module, float* out, int frames, ModuleEvent* even
             const int64_t rowStart = readStart + half;
             module.order = order;
             module.row = row;
+            if (module.rowLog != nullptr) {
+                module.rowLog->push_back(ModuleRow{rowStart, row});
+            }
             count = addRowEffects(module, openmpt_module_get_current_pattern(module.decoder), row,
                                   static_cast<int32_t>(rowStart - bufferStart), events, count, capacity);
             const int64_t tick = tickFrames(module);

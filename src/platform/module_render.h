@@ -7,6 +7,7 @@
 #include <vector>
 
 struct openmpt_module;
+struct openmpt_module_ext;
 
 constexpr int MODULE_MAX_READ = 128;  // frames rendered at most between two looks at the playing row
 constexpr int MODULE_CHANNELS = 2;    // interleaved output channels (left, right)
@@ -17,11 +18,20 @@ struct ModuleEvent {
     uint8_t parameter;  // the effect's byte xx
 };
 
+// Where a row started: frames from the song's start, and its number in its pattern.
+struct ModuleRow {
+    int64_t frame;
+    int32_t row;
+};
+
 // A loaded module: its bytes, its decoder, the Zxx effects of every pattern row,
 // and where rendering stands. Owned and used by one thread at a time.
 struct ModuleRender {
     std::vector<uint8_t> bytes;         // the file as read, kept to restart from a fresh decoder
     openmpt_module* decoder = nullptr;  // null when the bytes are not a module libopenmpt reads
+    openmpt_module_ext* extension = nullptr;  // the decoder's interactive side, when `mute` asked for it
+    bool mute = false;                  // every channel muted: the rows' timing and their events without the
+                                        // cost of mixing (the studio's sync pass); set before loading
     int32_t rate = 44100;               // Hz
     bool loop = true;                   // whether the song starts over at its end
 
@@ -38,6 +48,7 @@ struct ModuleRender {
     int32_t guessSlack = 0;      // frames of doubt either side of nextRowGuess
     bool ended = false;          // the song ran out (only when it does not loop)
     int64_t droppedEvents = 0;   // effects that did not fit in the caller's event list
+    std::vector<ModuleRow>* rowLog = nullptr;  // when set, every row start is appended (the studio's timeline); players leave it unset
 };
 
 constexpr int MIN_MIX_RATE = 8000;       // Hz, the lowest rate a player mixes at
@@ -72,5 +83,5 @@ void unloadModule(ModuleRender& module);
 // Renders `frames` interleaved stereo float frames into `out` and writes the Zxx
 // effects of every row that started inside them to `events`, in row order and
 // channel order within a row. Returns the number written (at most `capacity`).
-// Allocates nothing; silence once the song has ended or without a decoder.
+// Allocates nothing (but the row log, when set); silence once the song has ended or without a decoder.
 int renderModule(ModuleRender& module, float* out, int frames, ModuleEvent* events, int capacity);

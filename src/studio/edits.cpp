@@ -15,6 +15,14 @@
 
 namespace {
 
+// A module reload under way: written by reload, read by checkReload.
+struct ModuleReload {
+    bool running = false;
+    int64_t started = 0;          // monotonic nanoseconds when its file was taken
+    std::string name;             // the module's path
+};
+ModuleReload moduleReload;
+
 // What the studio watches for new versions of its files: written by watchFiles, read by takeChanges.
 struct Watch {
     int fd = -1;                  // inotify; -1 when nothing is watched
@@ -46,14 +54,22 @@ void reload(bool module, const std::vector<int>& images)
                                 "; the previous one stays", "; ");
         }
     }
-    if (module && reloadReplaySong(studioOptions.module.c_str(), error)) {
-        mapSong();
-        takeSound();
-        addItem(reloaded, studioOptions.module, ", ");
-    } else if (module) {
-        addItem(failed, error, "; ");
+    if (!images.empty()) {
+        refreshReplay();
     }
-    refreshReplay();
+    const SongReload song = module ? reloadReplaySong(studioOptions.module.c_str(), error) : SongReload::Unchanged;
+    if (module && song == SongReload::Failed) {
+        addItem(failed, error + "; the previous one plays on", "; ");
+    } else if (module && song == SongReload::Unchanged) {
+        addItem(reloaded, studioOptions.module + " (the same song: nothing replayed)", ", ");
+    } else if (module) {
+        mapSong();
+        moduleReload = ModuleReload{true, started, studioOptions.module};
+        if (!studioOptions.script.empty()) {
+            finishReplayReload();
+            checkReload();
+        }
+    }
     if (!reloaded.empty()) {
         transport.message = "reloaded " + reloaded + " in " +
                             std::to_string((k3l::monotonicNanoseconds() - started) / 1000000) + " ms";
@@ -64,6 +80,18 @@ void reload(bool module, const std::vector<int>& images)
         say(transport.message);
     }
     anchor();
+}
+
+void checkReload()
+{
+    if (!moduleReload.running || !replayReloaded()) {
+        return;
+    }
+    moduleReload.running = false;
+    transport.message = "reloaded " + moduleReload.name + " in " +
+                        std::to_string((k3l::monotonicNanoseconds() - moduleReload.started) / 1000000) + " ms";
+    say(transport.message);
+    swapSound();
 }
 
 void reloadAll()

@@ -10,6 +10,10 @@ void reload(bool module, const std::vector<int>& images);
 // Reloads the module and every image.
 void reloadAll();
 
+// Says a module reload is done once the picture has the new song (the window's studio: the reload goes
+// on while it plays).
+void checkReload();
+
 // Watches the module's and the images' directories for new versions of their files.
 void watchFiles();
 

@@ -32,8 +32,9 @@ const char* const USAGE =
     "Keys: Space pause/resume; Left/Right 1 s (Shift: 10 s); Page Up/Down previous/next sync event;\n"
     "  [ ] previous/next pattern; Home the start; , . one tick back/forward while paused;\n"
     "  i o the loop's in and out points; l loop on/off; r reload the module and the images; c render\n"
-    "  the loop (or the whole show) to an MP4 beside data/; Escape quits. Click or drag on the\n"
-    "  timeline to seek. A module or image file that changes is reloaded by itself.\n";
+    "  the loop (or the whole show) to an MP4 beside data/; + - (or the wheel) zoom the timeline;\n"
+    "  ? shows the keys; Escape quits. Click or drag on the timeline to seek. A module or image\n"
+    "  file that changes is reloaded by itself.\n";
 
 }  // namespace
 

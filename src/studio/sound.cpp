@@ -22,7 +22,7 @@ constexpr int64_t PACE_TOLERANCE_NS = 2000000;  // nanoseconds two buffers' timi
 struct Sound {
     PaStream* stream = nullptr;     // null: no device
     std::mutex lock;
-    std::vector<float> frames;      // interleaved stereo
+    const SongTake* take = nullptr; // the song's take played, its frames below its ready count
     PlayRun run;                    // what plays
     bool playing = false;           // false: silence
     int64_t served = 0;             // frames of the run handed to the device
@@ -51,12 +51,12 @@ int fill(const void*, void* output, unsigned long count, const PaStreamCallbackT
     if (!hold.owns_lock() || !sound.playing) {
         return paContinue;
     }
-    const int64_t total = static_cast<int64_t>(sound.frames.size() / 2);
+    const int64_t total = sound.take != nullptr ? sound.take->ready.load() : 0;
     for (unsigned long i = 0; i < count; ++i) {
         const int64_t at = runCount(sound.run, (sound.served + static_cast<int64_t>(i)) * COUNTS_PER_FRAME) / COUNTS_PER_FRAME;
         if (at < total) {
-            out[i * 2] = sound.frames[at * 2];
-            out[i * 2 + 1] = sound.frames[at * 2 + 1];
+            out[i * 2] = sound.take->sound[static_cast<size_t>(at) * 2];
+            out[i * 2 + 1] = sound.take->sound[static_cast<size_t>(at) * 2 + 1];
         }
     }
     const double reported = time->outputBufferDacTime - time->currentTime;
@@ -99,12 +99,11 @@ int64_t runCount(const PlayRun& run, int64_t elapsed)
     return run.loopIn + (at - run.loopOut) % (run.loopOut - run.loopIn);
 }
 
-bool setStudioSound(std::vector<float>&& frames)
+bool setStudioSound(const SongTake* take)
 {
     {
         std::lock_guard<std::mutex> hold(sound.lock);
-        sound.frames = std::move(frames);
-        sound.playing = false;
+        sound.take = take;
     }
     if (sound.stream == nullptr) {
         quietAudioLibraries();
@@ -138,6 +137,12 @@ bool studioSoundHeard(int64_t now, int64_t& elapsed)
     elapsed = static_cast<int64_t>(static_cast<double>(now - sound.heardOrigin) * VIRTUAL_COUNTS_PER_SECOND /
                                    k3l::NANOSECONDS_PER_SECOND);
     return true;
+}
+
+const SongTake* studioSoundTake()
+{
+    std::lock_guard<std::mutex> hold(sound.lock);
+    return sound.take;
 }
 
 double studioSoundLatency()

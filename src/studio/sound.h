@@ -1,9 +1,10 @@
 #pragma once
-// The studio's sound: the song as the capture hears it, kept whole in memory, played on the
-// default audio device from the playhead (PortAudio). The device times every buffer it takes,
+// The studio's sound: the song as the capture hears it, from its take (song_take.h), played on
+// the default audio device from the playhead (PortAudio). The device times every buffer it takes,
 // and the picture follows what it hears.
 #include <cstdint>
-#include <vector>
+
+#include "studio/song_take.h"
 
 // One stretch of play: where it starts and the loop it goes round, in virtual counts.
 struct PlayRun {
@@ -19,9 +20,12 @@ bool runLoops(const PlayRun& run);
 // goes round the loop, if it started before that point.
 int64_t runCount(const PlayRun& run, int64_t elapsed);
 
-// Takes the song's frames (interleaved stereo float at 44.1 kHz, from its start). Opens the
-// device the first time; false when there is none (silence then).
-bool setStudioSound(std::vector<float>&& frames);
+// Plays from the take's frames (what it has rendered) from now on. Opens the device the first
+// time; false when there is none (silence then).
+bool setStudioSound(const SongTake* take);
+
+// The take the sound plays from, or null.
+const SongTake* studioSoundTake();
 
 // Plays `run` from its start on, or holds silent when `playing` is false.
 void playStudioSound(const PlayRun& run, bool playing);

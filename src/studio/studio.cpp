@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr int64_t STATUS_NS = 40000000;  // nanoseconds between two redraws for the status line alone
+constexpr int64_t STATUS_NS = 40000000;    // nanoseconds between two redraws for the status line alone
+constexpr int64_t BACKGROUND_WAIT_NS = 1000000;  // nanoseconds the loop waits for input while the replay records
 
 }  // namespace
 
@@ -38,7 +39,7 @@ void glutMainLoop()
     watchFiles();
     int64_t drawn = 0;  // when the view was last drawn, on the monotonic clock
     for (;;) {
-        const ViewInput input = nextViewInput(untilNextMoment());
+        const ViewInput input = nextViewInput(recordingBudget() > 0 ? BACKGROUND_WAIT_NS : untilNextMoment());
         if (input.kind == ViewInput::Close || (input.kind == ViewInput::Key && !pressKey(input.keysym, input.shift))) {
             std::exit(0);
         }
@@ -47,18 +48,27 @@ void glutMainLoop()
         }
         takeChanges();
         checkRender();
+        if (const int64_t budget = recordingBudget(); budget > 0) {
+            recordReplay(budget);
+        }
+        checkReload();
+        swapSound();
+        landSeek();
         follow();
         // The view is drawn for a new picture or an input, and for a new status at most every STATUS_NS.
         const int64_t now = k3l::monotonicNanoseconds();
         const bool moved = viewState.position != replayPosition() || viewState.paused != transport.paused ||
                            viewState.looping != transport.looping || viewState.loopIn != transport.loopIn ||
-                           viewState.loopOut != transport.loopOut || viewState.message != transport.message;
+                           viewState.loopOut != transport.loopOut || viewState.message != transport.message ||
+                           viewState.recorded != replayTables.recorded;
         if (updateReplayPicture() || input.kind != ViewInput::Nothing || (moved && now - drawn >= STATUS_NS)) {
             viewState.position = replayPosition();
+            keepInView(viewState.position);
             viewState.loopIn = transport.loopIn;
             viewState.loopOut = transport.loopOut;
             viewState.looping = transport.looping;
             viewState.paused = transport.paused;
+            viewState.recorded = replayTables.recorded;
             statusLine(viewState.status);
             viewState.message = transport.message;
             drawView(replayPicture().data(), viewState);

@@ -26,6 +26,10 @@ constexpr int64_t SECOND = VIRTUAL_COUNTS_PER_SECOND;     // counts
 constexpr int64_t PLAYING_WAIT_NS = 20000000;              // nanoseconds the loop waits for input at most while playing
 constexpr int64_t PAUSED_WAIT_NS = 50000000;               // the same while paused
 constexpr int64_t TIMING_WAIT_NS = 250000000;              // nanoseconds play waits for the device to time its sound
+constexpr int64_t RECORD_SLICE_NS = 8000000;               // nanoseconds the replay records at most between two looks at the window
+constexpr int64_t MOMENT_MARGIN_NS = 2000000;              // nanoseconds the recording leaves free before the picture's next moment
+constexpr int64_t PREVIEW_NS = 100000000;                  // nanoseconds between two looks at where the recording stands
+constexpr int64_t SOUND_LEAD = 2 * SECOND;                 // counts a new take must have rendered past what plays
 
 // A decoder of the module for positions: written by mapSong, read by statusLine.
 openmpt_module* songMap = nullptr;
@@ -71,11 +75,10 @@ int64_t clockNow()
 void startStudio()
 {
     std::string error;
-    if (studioOptions.module != SHOW_SONG && !takeReplaySong(studioOptions.module.c_str(), error)) {
+    if (!startReplay(studioOptions.module.c_str(), error)) {
         say(error);
         std::exit(1);
     }
-    startReplay();
     mapSong();
     transport.loopIn = studioOptions.loopIn;
     transport.loopOut = studioOptions.loopOut;
@@ -118,24 +121,58 @@ void anchor()
 
 void takeSound()
 {
-    std::vector<float> frames = takeReplaySongAudio();
     if (studioOptions.script.empty()) {
-        transport.sound = setStudioSound(std::move(frames));
+        transport.sound = setStudioSound(&replaySongTake());
         if (!transport.sound) {
             transport.message = "no audio device: the studio plays silent";
         }
     }
 }
 
+void swapSound()
+{
+    SongTake& take = replaySongTake();
+    if (transport.sound && studioSoundTake() != &take) {
+        const bool rendered = takeEndCount(take) >= 0 && takeSoundCount(take) >= takeEndCount(take);
+        if (!rendered && takeSoundCount(take) < replayPosition() + SOUND_LEAD) {
+            return;  // the last take plays on meanwhile: the two are alike up to where the songs differ
+        }
+        setStudioSound(&take);
+    }
+    releaseOldTakes();
+}
+
 void seekTo(int64_t count)
 {
-    seekReplay(count);
+    transport.pending = -1;
+    if (studioOptions.script.empty() && !replayReaches(count)) {
+        transport.pending = count;
+        transport.previewed = 0;
+    } else {
+        seekReplay(count);
+    }
     anchor();
+}
+
+void landSeek()
+{
+    if (transport.pending < 0) {
+        return;
+    }
+    if (replayReaches(transport.pending)) {
+        seekTo(transport.pending);
+        return;
+    }
+    const int64_t now = k3l::monotonicNanoseconds();
+    if (now - transport.previewed >= PREVIEW_NS) {
+        seekReplay(replayTables.recorded);
+        transport.previewed = now;
+    }
 }
 
 void follow()
 {
-    if (transport.paused) {
+    if (transport.paused || transport.pending >= 0) {
         return;
     }
     transport.runElapsed = std::max(transport.runElapsed, heardElapsed());
@@ -144,7 +181,7 @@ void follow()
 
 int64_t untilNextMoment()
 {
-    if (transport.paused) {
+    if (transport.paused || transport.pending >= 0) {
         return PAUSED_WAIT_NS;
     }
     const int64_t at = replayPosition();
@@ -156,6 +193,15 @@ int64_t untilNextMoment()
         return PLAYING_WAIT_NS;  // the show's end: nothing more is due
     }
     return std::min(PLAYING_WAIT_NS, static_cast<int64_t>(countSeconds(next - at) * k3l::NANOSECONDS_PER_SECOND));
+}
+
+int64_t recordingBudget()
+{
+    if (replayTables.complete && replayReloaded() && transport.pending < 0) {
+        return 0;
+    }
+    const int64_t due = transport.paused || transport.pending >= 0 ? RECORD_SLICE_NS : untilNextMoment() - MOMENT_MARGIN_NS;
+    return std::clamp<int64_t>(due, 0, RECORD_SLICE_NS);
 }
 
 bool pressKey(unsigned long key, bool shift)
@@ -190,7 +236,7 @@ bool pressKey(unsigned long key, bool shift)
     case XK_comma:
     case XK_period:
         if (transport.paused) {
-            seekTo(neighbour(replayTables.ticks, at, key == XK_period));
+            seekTo(key == XK_period ? replayNextTick() : neighbour(replayTables.ticks, at, false));
         }
         break;
     case XK_i:
@@ -213,6 +259,19 @@ bool pressKey(unsigned long key, bool shift)
     case XK_c:
         renderRange();
         break;
+    case XK_plus:
+    case XK_equal:
+    case XK_KP_Add:
+        zoomView(ZOOM_STEP, at);
+        break;
+    case XK_minus:
+    case XK_KP_Subtract:
+        zoomView(1.0 / ZOOM_STEP, at);
+        break;
+    case XK_question:
+    case XK_slash:
+        viewState.keys = !viewState.keys;
+        break;
     default:
         break;
     }
@@ -233,4 +292,8 @@ void statusLine(std::string& status)
                   transport.paused ? "||" : ">", countSeconds(at), order, row, show.scene.load(), show.tick.load(),
                   show.pulse.load(), replayLastEvent(), transport.looping ? "  loop" : "");
     status.assign(line);
+    if (transport.pending >= 0) {
+        std::snprintf(line, sizeof line, "  replaying to %.1f s", countSeconds(transport.pending));
+        status.append(line);
+    }
 }

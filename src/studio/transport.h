@@ -18,6 +18,8 @@ struct Transport {
     bool looping = false;
     std::string message;          // the last thing said
     int64_t scriptClock = 0;      // nanoseconds of a script's own clock
+    int64_t pending = -1;         // a seek waiting for the recording to get there; -1 none
+    int64_t previewed = 0;        // monotonic nanoseconds when the picture last showed how far the recording is
 };
 extern Transport transport;
 
@@ -36,10 +38,19 @@ void mapSong();
 // paused), the sound with it.
 void anchor();
 
-// Hands the song's sound, as the replay last heard it, to the device (the window's studio only).
+// Hands the song's take to the device (the window's studio only).
 void takeSound();
 
-// Seeks and restarts the play clock there.
+// Moves the sound to the song's current take once that has rendered past what plays, and lets the
+// earlier takes go.
+void swapSound();
+
+// Lands a seek that waited for the recording, once it can; meanwhile shows, every so often, the
+// picture where the recording stands.
+void landSeek();
+
+// Seeks and restarts the play clock there; in the window, a seek past what is recorded waits
+// for the recording (landSeek) while the studio goes on.
 void seekTo(int64_t count);
 
 // Moves the show to what is heard now, round the loop.
@@ -48,6 +59,10 @@ void follow();
 // Nanoseconds until the show next does something (its next moment, or the run's return to the
 // loop's in point), as long as the loop may wait for input.
 int64_t untilNextMoment();
+
+// Nanoseconds the loop may give the replay's recording now (in the background), leaving the picture's
+// next moment free; 0 when it has nothing to record.
+int64_t recordingBudget();
 
 // Does what a key (an X key symbol) asks for; false for Escape.
 bool pressKey(unsigned long key, bool shift);

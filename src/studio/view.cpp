@@ -8,11 +8,14 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "offline/virtual_clock.h"
 #include "studio/replay.h"
+#include "sync/sync_codes.h"
 
 
 ViewState viewState;
@@ -21,12 +24,18 @@ namespace {
 
 constexpr const char* FONT_FILE = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";  // Debian's fonts-dejavu-core
 constexpr int TEXT_PIXELS = 11;     // pixels, the text's size
-constexpr int PATTERN_TOP = 4;      // pixels below the picture: the pattern strip
-constexpr int SCENE_TOP = 22;       // the scene strip
-constexpr int EVENT_TOP = 40;       // the event marks and their codes
-constexpr int STRIP_HEIGHT = 14;    // pixels
+constexpr int PATTERN_TOP = 4;      // pixels below the picture: the pattern strip, with row and beat ticks
+constexpr int LOUDNESS_TOP = 18;    // the song's loudness
+constexpr int SCENE_TOP = 32;       // the scene strip
+constexpr int EVENT_TOP = 48;       // the event marks and their words
+constexpr int STRIP_HEIGHT = 12;    // pixels
+constexpr int SCENE_HEIGHT = 14;    // pixels
 constexpr int STATUS_TOP = 74;      // the status line's top
 constexpr int MESSAGE_TOP = 92;     // the message line's top
+constexpr int LABEL_GAP = 4;        // pixels kept between two labels
+constexpr int TICK_SPACING = 3;     // pixels rows (or beats) must lie apart for their ticks to show
+constexpr double MAX_ZOOM = 4096.0; // the closest zoom: a few rows across the window
+constexpr double QUIET_DB = -60.0;  // dB RMS at the loudness strip's foot; 0 dB at its top
 constexpr int MIN_WIDTH = 640;      // pixels: the status line fits however small the picture
 constexpr uint32_t BACKGROUND = 0x202024;  // 0xRRGGBB
 constexpr uint32_t SCENE_COLOURS[8] = {0x8a5a44, 0x4f7cac, 0x6aa84f, 0xc9a227, 0x9b59b6, 0x2bb3a3, 0xd35400, 0x7f8c8d};
@@ -48,6 +57,8 @@ struct View {
     FT_Face face = nullptr;
     bool dragging = false;  // the first button is held on the timeline
     std::string title;      // the status line the window's title shows
+    double zoom = 1.0;      // how many times the timeline's span fits the show: 1 shows all of it
+    int64_t from = 0;       // virtual count at the timeline's left edge
 };
 View view;
 
@@ -56,6 +67,9 @@ void fill(int x, int y, int w, int h, uint32_t colour)
 {
     const int left = std::max(0, x), right = std::min(view.width, x + w);
     const int top = std::max(0, y), bottom = std::min(view.height, y + h);
+    if (left >= right) {
+        return;
+    }
     for (int row = top; row < bottom; ++row) {
         std::fill(view.pixels.begin() + row * view.width + left, view.pixels.begin() + row * view.width + right,
                   colour);
@@ -95,17 +109,152 @@ int text(int x, int y, const std::string& text, uint32_t colour)
     return x;
 }
 
-// The x of a virtual count on the timeline.
+// The virtual counts the timeline spans.
+int64_t timelineSpan()
+{
+    return std::max<int64_t>(1, static_cast<int64_t>(static_cast<double>(replayTables.endCount) / view.zoom));
+}
+
+// Keeps the timeline inside the show.
+void clampTimeline()
+{
+    view.from = std::clamp<int64_t>(view.from, 0, std::max<int64_t>(0, replayTables.endCount - timelineSpan()));
+}
+
+// The x of a virtual count on the timeline (outside it when the count is not shown).
 int timelineX(int64_t count)
 {
-    const int64_t end = std::max<int64_t>(1, replayTables.endCount);
-    return static_cast<int>(std::clamp<int64_t>(count, 0, end) * (view.width - 1) / end);
+    return static_cast<int>((count - view.from) * (view.width - 1) / timelineSpan());
 }
 
 // The virtual count at a timeline x.
 int64_t timelineCount(int x)
 {
-    return static_cast<int64_t>(std::clamp(x, 0, view.width - 1)) * replayTables.endCount / (view.width - 1);
+    return view.from + static_cast<int64_t>(std::clamp(x, 0, view.width - 1)) * timelineSpan() / (view.width - 1);
+}
+
+// The width `text` takes in pixels.
+int textWidth(const std::string& text)
+{
+    int width = 0;
+    for (const char c : text) {
+        if (view.face != nullptr && FT_Load_Char(view.face, static_cast<unsigned char>(c), FT_LOAD_DEFAULT) == 0) {
+            width += static_cast<int>(view.face->glyph->advance.x >> 6);
+        }
+    }
+    return width;
+}
+
+// Row ticks under the pattern strip, beat ticks longer, where they lie far enough apart to tell.
+void drawRows(int top)
+{
+    const std::vector<SongRow>& rows = replayTables.rows;
+    if (rows.size() < 2) {
+        return;
+    }
+    const double perRow = static_cast<double>(replayTables.endCount) / static_cast<double>(rows.size());
+    const double rowPixels = perRow * (view.width - 1) / static_cast<double>(timelineSpan());
+    int beatEvery = 0;
+    for (size_t i = 1; i < rows.size() && beatEvery == 0; ++i) {
+        beatEvery = rows[i].beat ? static_cast<int>(i) : 0;
+    }
+    const bool showRows = rowPixels >= TICK_SPACING;
+    if (!showRows && rowPixels * std::max(1, beatEvery) < TICK_SPACING) {
+        return;
+    }
+    const auto first = std::lower_bound(rows.begin(), rows.end(), view.from,
+                                        [](const SongRow& row, int64_t count) { return row.count < count; });
+    for (auto row = first; row != rows.end() && row->count <= view.from + timelineSpan(); ++row) {
+        if (row->beat || showRows) {
+            const int length = row->beat ? 6 : 3;
+            fill(timelineX(row->count), top + PATTERN_TOP + STRIP_HEIGHT - length, 1, length, row->beat ? 0xe0e0e0 : 0x9090a0);
+        }
+    }
+}
+
+// The song's loudness (dB RMS over every 10 ms) as far as its sound is rendered, the loudest in each column.
+void drawLoudness(int top)
+{
+    const SongTake& take = replaySongTake();
+    const int64_t blocks = std::min<int64_t>(take.ready.load() / LOUDNESS_FRAMES, static_cast<int64_t>(take.loudness.size()));
+    const int64_t countsPerBlock = takeFrameCount(LOUDNESS_FRAMES);
+    for (int x = 0; x < view.width; ++x) {
+        const int64_t begin = timelineCount(x) / countsPerBlock;
+        const int64_t end = std::min(blocks, std::max(begin + 1, timelineCount(x + 1) / countsPerBlock));
+        float loudest = 0.0f;
+        for (int64_t block = begin; block < end; ++block) {
+            loudest = std::max(loudest, take.loudness[static_cast<size_t>(block)]);
+        }
+        if (loudest > 0.0f) {
+            const double db = 20.0 * std::log10(loudest);
+            const int height = static_cast<int>(std::clamp((db - QUIET_DB) / -QUIET_DB, 0.0, 1.0) * STRIP_HEIGHT);
+            fill(x, top + LOUDNESS_TOP + STRIP_HEIGHT - height, 1, height, 0x5f8fbf);
+        }
+    }
+}
+
+}  // namespace
+
+std::string timelineWords(uint8_t code)
+{
+    if (const char* label = syncLabel(code)) {
+        return label;
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "Z%02X", code);
+    return text;
+}
+
+namespace {
+
+// Every event's mark, and its words: marks whose words would run into each other share one label
+// ("beat x12", or the first's words and how many more), which zooming in spreads.
+void drawEvents(int top)
+{
+    const std::vector<SongEvent>& events = replayTables.events;
+    const auto first = std::lower_bound(events.begin(), events.end(), view.from,
+                                        [](const SongEvent& event, int64_t count) { return event.count < count; });
+    const auto last = std::upper_bound(events.begin(), events.end(), view.from + timelineSpan(),
+                                       [](int64_t count, const SongEvent& event) { return count < event.count; });
+    for (auto event = first; event != last;) {
+        const int x = timelineX(event->count);
+        std::string words = timelineWords(event->parameter);
+        const int room = textWidth(words + " x00") + LABEL_GAP;  // the label's width, with room for a count
+        auto end = event + 1;
+        bool alike = true;
+        while (end != last && timelineX(end->count) < x + room) {
+            alike = alike && end->parameter == event->parameter;
+            ++end;
+        }
+        const size_t more = static_cast<size_t>(end - event);
+        if (more > 1) {
+            words += (alike ? " x" : " +") + std::to_string(alike ? more : more - 1);
+        }
+        for (auto mark = event; mark != end; ++mark) {
+            fill(timelineX(mark->count), top + EVENT_TOP, 1, 8, 0xe0e0e0);
+        }
+        text(std::min(x, view.width - textWidth(words)), top + EVENT_TOP + 20, words, 0xb0b0b0);
+        event = end;
+    }
+}
+
+// The keys, over the picture.
+void drawKeys()
+{
+    static const char* const KEYS[] = {
+        "Space  pause / play",          "Left Right  1 s  (Shift: 10 s)", "Page Up/Down  previous / next event",
+        "[ ]  previous / next pattern", "Home  the start",              ", .  a tick back / on (paused)",
+        "i o  loop in / out",           "l  loop on / off",             "r  reload the module and images",
+        "c  render the loop to MP4",    "+ -  or the wheel: zoom",      "click the timeline  seek",
+        "?  these keys",                "Escape  quit",
+    };
+    const int lines = static_cast<int>(std::size(KEYS));
+    const int boxWidth = 260, boxHeight = lines * 14 + 10;
+    const int left = std::max(0, (view.width - boxWidth) / 2), top = std::max(0, (view.pictureHeight - boxHeight) / 2);
+    fill(left, top, boxWidth, boxHeight, 0x101014);
+    for (int i = 0; i < lines; ++i) {
+        text(left + 10, top + 16 + i * 14, KEYS[i], 0xf0f0f0);
+    }
 }
 
 // Draws the timeline's strips, marks, loop range and playhead, and the status line.
@@ -113,27 +262,24 @@ void drawTimeline(const ViewState& state)
 {
     const int top = view.pictureHeight;
     fill(0, top, view.width, TIMELINE_HEIGHT, BACKGROUND);
+    clampTimeline();
     for (size_t order = 0; order < state.orderStarts.size(); ++order) {
         const int x = timelineX(state.orderStarts[order]);
         const int next = order + 1 < state.orderStarts.size() ? timelineX(state.orderStarts[order + 1]) : view.width;
         fill(x, top + PATTERN_TOP, next - x, STRIP_HEIGHT, order % 2 == 0 ? 0x3a3a44 : 0x4a4a56);
     }
+    drawRows(top);
+    drawLoudness(top);
     const std::vector<SceneStart>& scenes = replayTables.scenes;
     for (size_t i = 0; i < scenes.size(); ++i) {
-        const int x = timelineX(scenes[i].count);
-        const int next = i + 1 < scenes.size() ? timelineX(scenes[i + 1].count) : view.width;
-        fill(x, top + SCENE_TOP, next - x, STRIP_HEIGHT, SCENE_COLOURS[scenes[i].scene & 7]);
-        text(x + 2, top + SCENE_TOP + 11, std::to_string(scenes[i].scene), 0xffffff);
+        const int x = std::max(0, timelineX(scenes[i].count));
+        const int next = std::min(view.width, i + 1 < scenes.size() ? timelineX(scenes[i + 1].count) : timelineX(state.recorded));
+        fill(x, top + SCENE_TOP, next - x, SCENE_HEIGHT, SCENE_COLOURS[scenes[i].scene & 7]);
+        const int32_t scene = scenes[i].scene;
+        text(x + 2, top + SCENE_TOP + 11, scene >= 0 && scene < SCENE_COUNT ? SCENE_NAMES[scene] : std::to_string(scene),
+             0xffffff);
     }
-    int lastLabel = -100;
-    for (const SongEvent& event : replayTables.events) {
-        const int x = timelineX(event.count);
-        fill(x, top + EVENT_TOP, 1, 8, 0xe0e0e0);
-        if (x - lastLabel >= 16) {  // codes that would overlap are left out
-            text(x - 3, top + EVENT_TOP + 20, std::to_string(event.parameter), 0xb0b0b0);
-            lastLabel = x;
-        }
-    }
+    drawEvents(top);
     if (state.loopIn >= 0 || state.loopOut >= 0) {
         const int in = state.loopIn >= 0 ? timelineX(state.loopIn) : 0;
         const int out = state.loopOut >= 0 ? timelineX(state.loopOut) : view.width - 1;
@@ -196,6 +342,9 @@ void drawView(const uint8_t* bgr, const ViewState& state)
         }
     }
     drawTimeline(state);
+    if (state.keys) {
+        drawKeys();
+    }
     if (state.status != view.title) {  // the title carries the status line, for window lists and the tests
         view.title = state.status;
         char title[256];
@@ -227,6 +376,9 @@ ViewInput nextViewInput(int64_t nanoseconds)
         input.kind = ViewInput::Key;
         input.keysym = XLookupKeysym(&event.xkey, 0);
         input.shift = (event.xkey.state & ShiftMask) != 0;
+    } else if (event.type == ButtonPress && (event.xbutton.button == Button4 || event.xbutton.button == Button5)) {
+        zoomView(event.xbutton.button == Button4 ? ZOOM_STEP : 1.0 / ZOOM_STEP, timelineCount(event.xbutton.x));
+        input.kind = ViewInput::Redraw;
     } else if (event.type == ButtonPress && event.xbutton.button == Button1 && event.xbutton.y >= timelineY) {
         view.dragging = true;
         input.kind = ViewInput::Seek;
@@ -242,6 +394,22 @@ ViewInput nextViewInput(int64_t nanoseconds)
         input.kind = ViewInput::Close;
     }
     return input;
+}
+
+void zoomView(double factor, int64_t around)
+{
+    const int x = timelineX(around);
+    view.zoom = std::clamp(view.zoom * factor, 1.0, MAX_ZOOM);
+    view.from = around - static_cast<int64_t>(std::clamp(x, 0, view.width - 1)) * timelineSpan() / (view.width - 1);
+    clampTimeline();
+}
+
+void keepInView(int64_t count)
+{
+    if (count < view.from || count > view.from + timelineSpan()) {
+        view.from = count - timelineSpan() / 2;
+        clampTimeline();
+    }
 }
 
 unsigned long viewWindowId()

@@ -1,12 +1,14 @@
 #pragma once
 // The studio's window: the show's picture at the top at its own size, the timeline below it
-// (patterns, scenes, sync events, the loop range, the playhead) and the status line, drawn
-// in software into one image with the text through FreeType and put on an X window.
+// (patterns with their rows and beats, the song's loudness, scenes, sync events in words, the
+// loop range, the playhead; zoomed with the wheel or + and -) and the status line, drawn in
+// software into one image with the text through FreeType and put on an X window; ? shows the keys.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 constexpr int TIMELINE_HEIGHT = 112;  // pixels below the picture
+constexpr double ZOOM_STEP = 1.5;     // how much one wheel notch or + and - zoom the timeline
 
 // What the timeline and the status line show, besides the replay's tables.
 struct ViewState {
@@ -15,6 +17,8 @@ struct ViewState {
     int64_t loopOut = -1;          // loop's out point, -1 unset
     bool looping = false;          // whether the loop plays
     bool paused = false;
+    int64_t recorded = 0;          // virtual count up to which the replay has recorded the show
+    bool keys = false;             // the keys shown over the picture
     std::string status;            // the status line's text
     std::string message;           // the last thing said (a reload, a failure)
     std::vector<int64_t> orderStarts;  // virtual count where each order of the song starts
@@ -39,6 +43,15 @@ void drawView(const uint8_t* bgr, const ViewState& state);
 
 // The next input, waiting at most `nanoseconds` for one; kind Nothing when none came.
 ViewInput nextViewInput(int64_t nanoseconds);
+
+// An event's words on the timeline: what the sync vocabulary calls it, or its code (Zxx) when the show ignores it.
+std::string timelineWords(uint8_t code);
+
+// Zooms the timeline in (factor above 1) or out, keeping `around` (a virtual count) where it is.
+void zoomView(double factor, int64_t around);
+
+// Scrolls the timeline to `count` when it is out of sight.
+void keepInView(int64_t count);
 
 // The window's X id, for the tests that drive it (0 without a window).
 unsigned long viewWindowId();

@@ -6,6 +6,8 @@
 #              each picture is the capture's frame at that time; a loop's second pass is its first
 #   transport  pause moves no tick and releases no event; a tick step is one tick, back again the same
 #   reload     a reload keeps the position, the loop and the picture; a broken module keeps the old one
+#   change     after a module changed late (with the picture past the change) and early, each picture
+#              is the capture's with the new module
 #   range      the capture's --from/--to (seconds and order:row) writes the whole capture's frames
 #   window     keys and a click through xdotool in the window: seek, loop, reload on a file change;
 #              the music heard on the test sink while playing, silence while paused; nothing on stderr
@@ -129,6 +131,27 @@ reload)
     grep -q "reloaded data/afraid512.tga" stderr &&
         grep -q "cannot load the image data/afraid512.tga (not an uncompressed 24- or 32-bit TGA); the previous one stays" stderr ||
         fail "the image reload messages: $(cat stderr)"
+    ;;
+change)
+    # A 48 s song cutting to scenes 1, 2 and 3, and two changes: a cut to scene 4 at 42 s, a beat at 2.4 s.
+    marks="0:01 40:0A 80:02 200:0A 300:03 396:1B"
+    "$make_module" song.it 400 $marks && "$make_module" late.it 400 $marks 350:04 &&
+        "$make_module" early.it 400 $marks 20:0A || fail "cannot write the modules"
+    for song in late early; do
+        mkdir $song && cp -r data $song/ && cp $song.it $song/data/zelto-07.tga
+        (cd $song && "$capture" -o $song.mp4 --size $SIZE --fps $FPS --quiet --frame-log ../$song.log) >/dev/null 2>&1 ||
+            fail "capture with $song.it failed"
+    done
+    script "s44,h,mlate.it,h,s43,h,s3,h,mearly.it,h,s44,h" --module song.it
+    [ "$(field 1 hash)" != "$(field 2 hash)" ] || fail "the late change changed nothing at 44 s"
+    [ "$(field 4 hash)" != "$(field 5 hash)" ] || fail "the early change changed nothing at 3 s"
+    line=2
+    for expected in late:44.000000 late:43.000000 late:3.000000 early:3.000000 early:44.000000; do
+        want=$(awk -v t="${expected#*:}" '$1 == "frame" && $3 == t {print $6}' "${expected%%:*}.log")
+        [ -n "$want" ] && [ "$(field $line hash)" = "$want" ] ||
+            fail "picture $line, at ${expected#*:} s with ${expected%%:*}.it: $(sed -n ${line}p script.out), the capture's $want"
+        line=$((line + 1))
+    done
     ;;
 range)
     whole_log 20

@@ -337,7 +337,12 @@ Score song()
 
 std::vector<uint8_t> moduleBytes()
 {
-    return itw::writeIT(arrange(song(), makeInstruments()));
+    return moduleBytes(song());
+}
+
+std::vector<uint8_t> moduleBytes(const Score& score)
+{
+    return itw::writeIT(arrange(score, makeInstruments()));
 }
 
 }  // namespace music
