@@ -56,23 +56,18 @@ field() {
 case $case_name in
 exact)
     whole_log
-    times=(30.000000 140.000000 189.000000 200.000000 140.000000 30.000000)
-    script "s30,h,s140,h,s189,h,s110,s200,h,s140,h,s30,h,s10.3,h,w1,h,w1,h" --loop 10 11
+    # Seeks back and forth (scene 4's white clear colour to the closing card among them), then forty
+    # all over the show in a shuffled order, each the capture's frame; then a loop's three passes.
+    times=(30.000000 140.000000 189.000000 110.000000 200.000000 140.000000 30.000000
+        $(awk 'BEGIN { srand(11); for (i = 0; i < 41; ++i) printf "%.6f %f\n", i * 5.1, rand() }' | sort -k2 | cut -d' ' -f1))
+    script "$(printf 's%s,h,' "${times[@]}")s10.3,h,w1,h,w1,h" --loop 10 11
     for i in "${!times[@]}"; do
         want=$(frame_hash "${times[$i]}")
-        got=$(field $((i + 1)) hash)
-        [ -n "$want" ] && [ "$got" = "$want" ] || fail "picture at ${times[$i]} s: $got, the capture's $want"
+        [ -n "$want" ] && [ "$(field $((i + 1)) hash)" = "$want" ] || fail "picture at ${times[$i]} s: $(field $((i + 1)) hash), the capture's $want"
     done
-    want=$(frame_hash 10.300000)
-    for line in 7 8 9; do
-        [ "$(field $line hash)" = "$want" ] || fail "loop pass $((line - 6)) at $(field $line at): $(field $line hash), the capture's $want"
-    done
-    # Forty seeks all over the show in a shuffled order, forward and back, each the capture's frame.
-    times=($(awk 'BEGIN { srand(11); for (i = 0; i < 41; ++i) printf "%.6f %f\n", i * 5.1, rand() }' | sort -k2 | cut -d' ' -f1))
-    script "$(printf 's%s,h,' "${times[@]}")"
-    for i in "${!times[@]}"; do
-        want=$(frame_hash "${times[$i]}")
-        [ -n "$want" ] && [ "$(field $((i + 1)) hash)" = "$want" ] || fail "shuffled seek to ${times[$i]} s: $(field $((i + 1)) hash), the capture's $want"
+    for line in 0 1 2; do
+        line=$((${#times[@]} + 1 + line))
+        [ "$(field $line hash)" = "$(frame_hash 10.300000)" ] || fail "loop pass at $(field $line at): $(field $line hash)"
     done
     ;;
 transport)
