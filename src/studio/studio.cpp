@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int64_t STATUS_NS = 40000000;    // nanoseconds between two redraws for the status line alone
-constexpr int64_t BACKGROUND_WAIT_NS = 1000000;  // nanoseconds the loop waits for input while the replay records
+constexpr int64_t BACKGROUND_WAIT_NS = 0;  // nanoseconds the loop waits for input while the replay records: it only looks
 
 }  // namespace
 

@@ -27,8 +27,9 @@ constexpr int64_t PLAYING_WAIT_NS = 20000000;              // nanoseconds the lo
 constexpr int64_t PAUSED_WAIT_NS = 50000000;               // the same while paused
 constexpr int64_t TIMING_WAIT_NS = 250000000;              // nanoseconds play waits for the device to time its sound
 constexpr int64_t RECORD_SLICE_NS = 8000000;               // nanoseconds the replay records at most between two looks at the window
+constexpr int64_t STILL_SLICE_NS = 30000000;               // the same while the picture stands still (paused, or a seek waiting)
 constexpr int64_t MOMENT_MARGIN_NS = 2000000;              // nanoseconds the recording leaves free before the picture's next moment
-constexpr int64_t PREVIEW_NS = 100000000;                  // nanoseconds between two looks at where the recording stands
+constexpr int64_t PREVIEW_NS = 250000000;                  // nanoseconds between two looks at where the recording stands
 constexpr int64_t SOUND_LEAD = 2 * SECOND;                 // counts a new take must have rendered past what plays
 
 // A decoder of the module for positions: written by mapSong, read by statusLine.
@@ -200,8 +201,10 @@ int64_t recordingBudget()
     if (replayTables.complete && replayReloaded() && transport.pending < 0) {
         return 0;
     }
-    const int64_t due = transport.paused || transport.pending >= 0 ? RECORD_SLICE_NS : untilNextMoment() - MOMENT_MARGIN_NS;
-    return std::clamp<int64_t>(due, 0, RECORD_SLICE_NS);
+    if (transport.paused || transport.pending >= 0) {
+        return STILL_SLICE_NS;
+    }
+    return std::clamp<int64_t>(untilNextMoment() - MOMENT_MARGIN_NS, 0, RECORD_SLICE_NS);
 }
 
 bool pressKey(unsigned long key, bool shift)
