@@ -36,15 +36,6 @@ struct Run {
     CarriedState carried;
 };
 
-// A new take held against the last one, until they differ or agree to the end.
-struct Comparison {
-    bool running = false;               // a new take is being held against the last
-    std::vector<SongEvent> previous;    // the last take's events
-    int64_t previousKnown = INT64_MAX;  // the count up to which they were known (INT64_MAX: all of them)
-    int64_t previousEnd = -1;           // where the last take's song ran out, -1 if not known
-    size_t compared = 0;                // events found alike so far
-};
-
 // Where the replay stands: written by the replay's calls alone.
 struct Replay {
     Run recording;                    // goes through the show once, making the snapshots and tables
@@ -53,7 +44,7 @@ struct Replay {
     std::vector<Snapshot> snapshots;  // in count order, the first before the show's first moment
     SongTake* take = nullptr;         // the song's take
     std::vector<SongTake*> oldTakes;  // earlier takes, until the sound lets them go
-    Comparison comparison;            // the last reload's
+    TakeComparison comparison;        // the last reload's
     int64_t known = 0;                // the count before which the table has every event of the take (pullTake)
     int64_t pictureAgain = -1;        // a position the picture must be brought to again once recorded; -1 none
     bool drew = false;                // the picture's run drew a frame since updateReplayPicture last looked
@@ -194,41 +185,17 @@ void recordAgainFrom(int64_t count)
     }
 }
 
-// Holds the new take's events against the last take's, as far as both are known: at the first
-// that differs (or a different end) the recording goes back; alike to the end, nothing changes.
+// Holds the new take's events against the last take's: at the first that differs (or a different
+// end) the recording goes back; alike to the end, nothing changes.
 void compareTakes()
 {
-    Comparison& comparison = replay.comparison;
-    const std::vector<SongEvent>& fresh = replayTables.events;
-    const std::vector<SongEvent>& previous = comparison.previous;
-    const int64_t known = std::min(knownCount(), comparison.previousKnown);
-    int64_t differs = INT64_MAX;
-    for (size_t& i = comparison.compared; differs == INT64_MAX; ++i) {
-        const bool inFresh = i < fresh.size() && fresh[i].count < known;
-        const bool inPrevious = i < previous.size() && previous[i].count < known;
-        if (!inFresh && !inPrevious) {
-            break;
-        }
-        if (!inFresh || !inPrevious || fresh[i].count != previous[i].count ||
-            fresh[i].parameter != previous[i].parameter) {
-            differs = std::min(inFresh ? fresh[i].count : INT64_MAX, inPrevious ? previous[i].count : INT64_MAX);
-        }
-    }
-    const int64_t end = takeEndCount(*replay.take);
-    const int64_t previousEnd = comparison.previousEnd;
-    if (previousEnd >= 0 && knownCount() > previousEnd && end != previousEnd) {
-        differs = std::min(differs, end < 0 ? previousEnd : std::min(end, previousEnd));  // the song ends elsewhere
-    } else if (end >= 0 && end != previousEnd && end < comparison.previousKnown) {
-        differs = std::min(differs, end);
-    }
-    if (knownCount() >= comparison.previousKnown && comparison.previousKnown != INT64_MAX) {
-        differs = std::min(differs, comparison.previousKnown);  // beyond what the last take knew
-    }
+    const int64_t differs =
+        firstDifference(replay.comparison, replayTables.events, knownCount(), takeEndCount(*replay.take));
     if (differs != INT64_MAX) {
-        comparison = Comparison{};
+        replay.comparison = TakeComparison{};
         recordAgainFrom(differs);
     } else if (knownCount() == INT64_MAX) {
-        comparison = Comparison{};  // alike to the end: nothing is recorded again
+        replay.comparison = TakeComparison{};  // alike to the end: nothing is recorded again
     }
 }
 
@@ -292,9 +259,9 @@ void beginComparison(SongTake* fresh)
     pullTake();
     if (replay.comparison.running) {
         recordAgainFrom(recordedUpTo() + 1);  // what the last new take had not yet confirmed
-        replay.comparison = Comparison{};
+        replay.comparison = TakeComparison{};
     }
-    Comparison& comparison = replay.comparison;
+    TakeComparison& comparison = replay.comparison;
     comparison.running = true;
     comparison.previous = std::move(replayTables.events);
     comparison.previousKnown = knownCount();

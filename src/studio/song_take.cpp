@@ -2,6 +2,7 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -166,4 +167,32 @@ void waitForTake(SongTake& take, int64_t count)
 {
     std::unique_lock<std::mutex> hold(take.lock);
     take.progressed.wait(hold, [&] { return take.finished.load() || takeFrameCount(take.synced.load()) >= count; });
+}
+
+int64_t firstDifference(TakeComparison& comparison, const std::vector<SongEvent>& fresh, int64_t known, int64_t end)
+{
+    const std::vector<SongEvent>& previous = comparison.previous;
+    const int64_t both = std::min(known, comparison.previousKnown);
+    int64_t differs = INT64_MAX;
+    for (size_t& i = comparison.compared; differs == INT64_MAX; ++i) {
+        const bool inFresh = i < fresh.size() && fresh[i].count < both;
+        const bool inPrevious = i < previous.size() && previous[i].count < both;
+        if (!inFresh && !inPrevious) {
+            break;
+        }
+        if (!inFresh || !inPrevious || fresh[i].count != previous[i].count ||
+            fresh[i].parameter != previous[i].parameter) {
+            differs = std::min(inFresh ? fresh[i].count : INT64_MAX, inPrevious ? previous[i].count : INT64_MAX);
+        }
+    }
+    const int64_t previousEnd = comparison.previousEnd;
+    if (previousEnd >= 0 && known > previousEnd && end != previousEnd) {
+        differs = std::min(differs, end < 0 ? previousEnd : std::min(end, previousEnd));  // the song ends elsewhere
+    } else if (end >= 0 && end != previousEnd && end < comparison.previousKnown) {
+        differs = std::min(differs, end);
+    }
+    if (known >= comparison.previousKnown && comparison.previousKnown != INT64_MAX) {
+        differs = std::min(differs, comparison.previousKnown);  // beyond what the last take knew
+    }
+    return differs;
 }

@@ -76,3 +76,17 @@ int64_t copyTake(SongTake& take, std::vector<SongEvent>& events, std::vector<Son
 
 // Waits until the sync pass has gone up to virtual count `count`, or finished.
 void waitForTake(SongTake& take, int64_t count);
+
+// A new take held against the last one as its sync pass goes, until they differ or agree to the end.
+struct TakeComparison {
+    bool running = false;               // a new take is being held against the last
+    std::vector<SongEvent> previous;    // the last take's events
+    int64_t previousKnown = INT64_MAX;  // the count before which they were all known (INT64_MAX: all of them)
+    int64_t previousEnd = -1;           // where the last take's song ran out, -1 if not known
+    size_t compared = 0;                // events found alike so far
+};
+
+// The first virtual count at which the new take's events (`fresh`, all known before `known`; its
+// song's end `end`, -1 while unknown) differ from the last take's, a different end included; INT64_MAX
+// while they are alike as far as both are known.
+int64_t firstDifference(TakeComparison& comparison, const std::vector<SongEvent>& fresh, int64_t known, int64_t end);
