@@ -10,7 +10,7 @@ namespace {
 
 constexpr int64_t TICK_SEARCH_LIMIT = 60 * VIRTUAL_COUNTS_PER_SECOND;  // counts: a tick later than this is not looked for
 
-// Does the moment at `count` (see stepper.h); whether the show goes on after it.
+// Does the moment at `count` (see stepper.h), noting the show's end when it comes there.
 void doMoment(Stepper& stepper, int64_t count)
 {
     const bool ticks = count >= stepperNextTick(stepper);
