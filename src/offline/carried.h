@@ -30,11 +30,12 @@
     X(redisplay, offlineGlut.redisplayRequested)
 
 // The show's variables set up once while it loads (the images' slots, the degree tables, the
-// ring outline) or by the program (the song), as the show's library names them.
+// ring outline, the flag of the first random draw) or by the program (the song), as the show's
+// library names them. Constants are not listed: they never change.
 #define K3L_IMAGE(slot, file) #slot,
 inline constexpr const char* LOADED_ONCE[] = {
 #include "assets/image_table.h"
-    "IMAGE_SLOTS", "sinTable", "cosTable", "ringOutline", "song"};
+    "sinTable", "cosTable", "ringOutline", "tickRandomDrawn", "song"};
 #undef K3L_IMAGE
 
 // The names of the carried variables, as the show's library names them.

@@ -272,9 +272,15 @@ TEST(CarriedState, CoversEveryVariableOfTheShow)
 {
     std::set<std::string> listed(std::begin(CARRIED_NAMES), std::end(CARRIED_NAMES));
     listed.insert(std::begin(LOADED_ONCE), std::end(LOADED_ONCE));
-    // Each variable's name: nm's lines of data and bss symbols, without their address and type.
-    FILE* symbols = popen("nm -C --defined-only " K3L_SHOW_LIBRARY
-                          " | awk 'length($2) == 1 && $2 ~ /[bBdDgGsSvV]/ { $1 = $2 = \"\"; print substr($0, 3) }'", "r");
+    // Each writable variable's name from objdump's symbol table ("address flags section<TAB>size
+    // name"): constants (.rodata, .data.rel.ro), section names and AddressSanitizer's own markers
+    // left out, the anonymous namespace taken off.
+    FILE* symbols = popen("objdump -t -C " K3L_SHOW_LIBRARY " | awk -F '\\t' 'NF == 2 {"
+                          " n = split($1, head, \" \"); name = substr($2, index($2, \" \") + 1);"
+                          " if (head[n] !~ /^[.]t?(data|bss)/ || head[n] ~ /^[.]data[.]rel[.]ro/) next;"
+                          " if (name ~ /^([.]|__odr_asan)/) next;"
+                          " sub(/^[(]anonymous namespace[)]::/, \"\", name); print name }'",
+                          "r");
     ASSERT_NE(symbols, nullptr);
     bool sawShow = false;
     for (char line[1024]; std::fgets(line, sizeof line, symbols) != nullptr;) {
