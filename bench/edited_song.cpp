@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <set>
 
+#include "itwriter/itwriter.h"
+#include "score.h"
 #include "song.h"
+#include "synth.h"
 
 int main(int argc, char** argv)
 {
@@ -23,10 +26,7 @@ int main(int argc, char** argv)
         ++row;
     }
     score.marks.push_back(music::SyncEvent{row, 0x0A});
-    const std::vector<uint8_t> bytes = music::moduleBytes(score);
-    FILE* file = std::fopen(argv[2], "wb");
-    const bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (file == nullptr || std::fclose(file) != 0 || !written) {
+    if (!itw::saveIT(music::arrange(score, music::makeInstruments()), argv[2])) {
         std::fprintf(stderr, "edited_song: cannot write %s\n", argv[2]);
         return 1;
     }

@@ -337,12 +337,7 @@ Score song()
 
 std::vector<uint8_t> moduleBytes()
 {
-    return moduleBytes(song());
-}
-
-std::vector<uint8_t> moduleBytes(const Score& score)
-{
-    return itw::writeIT(arrange(score, makeInstruments()));
+    return itw::writeIT(arrange(song(), makeInstruments()));
 }
 
 }  // namespace music

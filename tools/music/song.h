@@ -25,7 +25,4 @@ Score song();
 // The module file's bytes: the score arranged over the synthesized instruments.
 std::vector<uint8_t> moduleBytes();
 
-// The same for another score (the show's, edited: the studio's benchmark).
-std::vector<uint8_t> moduleBytes(const Score& score);
-
 }  // namespace music
