@@ -4,13 +4,9 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-
 
 namespace {
 
-constexpr int MIN_SIDE = 16;           // pixels
-constexpr int MAX_SIDE = 7680;         // pixels
 constexpr int MAX_FPS = 240;           // frames per second
 constexpr int MAX_CRF = 51;            // x264's worst quality
 
@@ -77,17 +73,6 @@ bool isLongName(const std::string& spelled)
     return false;
 }
 
-// Parses "WxH".
-bool readSize(const char* text, int& width, int& height)
-{
-    const char* cross = std::strchr(text, 'x');
-    if (cross == nullptr) {
-        return false;
-    }
-    const std::string left(text, cross);
-    return readWholeNumber(left.c_str(), width) && readWholeNumber(cross + 1, height);
-}
-
 // Checks and stores the value of option `code`, named `name` on the command line.
 bool readValue(int code, const std::string& name, const char* value, CaptureOptions& options, std::string& error)
 {
@@ -98,9 +83,8 @@ bool readValue(int code, const std::string& name, const char* value, CaptureOpti
         good = !options.output.empty();
         break;
     case OPTION_SIZE:
-        good = readSize(value, options.width, options.height) && options.width >= MIN_SIDE &&
-               options.height >= MIN_SIDE && options.width <= MAX_SIDE && options.height <= MAX_SIDE &&
-               options.width % 2 == 0 && options.height % 2 == 0;
+        good = readPictureSize(value, options.width, options.height) && options.width % 2 == 0 &&
+               options.height % 2 == 0;
         break;
     case OPTION_FPS:
         good = readWholeNumber(value, options.fps) && options.fps >= 1 && options.fps <= MAX_FPS;

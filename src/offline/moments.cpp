@@ -20,6 +20,17 @@ bool readWholeNumber(const char* text, int& value)
     return true;
 }
 
+bool readPictureSize(const char* text, int& width, int& height)
+{
+    const char* cross = std::strchr(text, 'x');
+    if (cross == nullptr) {
+        return false;
+    }
+    const std::string left(text, cross);
+    return readWholeNumber(left.c_str(), width) && readWholeNumber(cross + 1, height) && width >= MIN_PICTURE_SIDE &&
+           height >= MIN_PICTURE_SIDE && width <= MAX_PICTURE_SIDE && height <= MAX_PICTURE_SIDE;
+}
+
 bool readShowMoment(const char* text, ShowMoment& moment)
 {
     const char* colon = std::strchr(text, ':');

@@ -79,8 +79,7 @@ void glutInit(int* argc, char** argv)
     std::vector<std::string> moments(3);  // start, loop in, loop out: read once the module is known
     for (int code; (code = getopt_long(*argc, argv, "h", LONG_OPTIONS, nullptr)) != -1;) {
         if (code == SIZE) {
-            if (std::sscanf(optarg, "%dx%d", &options.width, &options.height) != 2 || options.width < 16 ||
-                options.height < 16 || options.width > 7680 || options.height > 4320) {
+            if (!readPictureSize(optarg, options.width, options.height)) {
                 say(std::string("bad value for --size: ") + optarg);
                 std::exit(2);
             }
