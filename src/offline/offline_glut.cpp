@@ -45,7 +45,6 @@ void readFrame(uint8_t* bgr, int width, int height)
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
 }
 
-
 // The offscreen buffer is single, RGBA and the capture's size: display mode, window size
 // and position have nothing to set.
 void glutInitDisplayMode(unsigned int) {}

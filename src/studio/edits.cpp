@@ -37,6 +37,14 @@ void addItem(std::string& list, const std::string& item, const char* separator)
     list += (list.empty() ? "" : separator) + item;
 }
 
+// Says what was reloaded and how long it took since `started` (monotonic nanoseconds).
+void sayReloaded(const std::string& what, int64_t started)
+{
+    transport.message =
+        "reloaded " + what + " in " + std::to_string((k3l::monotonicNanoseconds() - started) / 1000000) + " ms";
+    say(transport.message);
+}
+
 }  // namespace
 
 void reload(bool module, const std::vector<int>& images)
@@ -71,9 +79,7 @@ void reload(bool module, const std::vector<int>& images)
         }
     }
     if (!reloaded.empty()) {
-        transport.message = "reloaded " + reloaded + " in " +
-                            std::to_string((k3l::monotonicNanoseconds() - started) / 1000000) + " ms";
-        say(transport.message);
+        sayReloaded(reloaded, started);
     }
     if (!failed.empty()) {
         transport.message = failed;
@@ -88,9 +94,7 @@ void checkReload()
         return;
     }
     moduleReload.running = false;
-    transport.message = "reloaded " + moduleReload.name + " in " +
-                        std::to_string((k3l::monotonicNanoseconds() - moduleReload.started) / 1000000) + " ms";
-    say(transport.message);
+    sayReloaded(moduleReload.name, moduleReload.started);
     swapSound();
 }
 

@@ -253,6 +253,14 @@ void moveTo(int64_t count, bool again)
     advanceStepper(picture.stepper, count);
 }
 
+// Brings the picture again to the position it must be shown at once more, recorded anew.
+void showAgain()
+{
+    const int64_t position = replay.pictureAgain;
+    replay.pictureAgain = -1;
+    moveTo(position, true);
+}
+
 // Starts the comparison of a new take with the current one, which becomes the last.
 void beginComparison(SongTake* fresh)
 {
@@ -320,9 +328,7 @@ bool recordReplay(int64_t nanoseconds)
     } while (k3l::monotonicNanoseconds() < until);
     pullTake();
     if (replay.pictureAgain >= 0 && replayReaches(replay.pictureAgain)) {
-        const int64_t position = replay.pictureAgain;
-        replay.pictureAgain = -1;
-        moveTo(position, true);
+        showAgain();
     }
     activate(replay.picture);
     return !replayTables.complete;
@@ -363,9 +369,7 @@ void finishReplayReload()
 {
     while (!replayReloaded()) {
         if (replay.pictureAgain >= 0) {
-            const int64_t position = replay.pictureAgain;
-            replay.pictureAgain = -1;
-            moveTo(position, true);
+            showAgain();
         } else {
             waitForTake(*replay.take, replay.picture.stepper.position + 1);
             pullTake();

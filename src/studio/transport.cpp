@@ -103,7 +103,7 @@ void mapSong()
     for (int order = 0; order < orders; ++order) {
         const double at = openmpt_module_set_position_order_row(songMap, order, 0);
         if (openmpt_module_get_current_order(songMap) == order) {
-            viewState.orderStarts.push_back(static_cast<int64_t>(at * SECOND));
+            viewState.orderStarts.push_back(secondsCount(at));
         }
     }
     std::sort(viewState.orderStarts.begin(), viewState.orderStarts.end());
@@ -210,10 +210,6 @@ int64_t recordingBudget()
 bool pressKey(unsigned long key, bool shift)
 {
     const int64_t at = replayPosition();
-    std::vector<int64_t> eventCounts;
-    for (const SongEvent& event : replayTables.events) {
-        eventCounts.push_back(event.count);
-    }
     switch (key) {
     case XK_Escape:
         return false;
@@ -226,9 +222,14 @@ bool pressKey(unsigned long key, bool shift)
         seekTo(at + (key == XK_Right ? 1 : -1) * (shift ? 10 : 1) * SECOND);
         break;
     case XK_Prior:
-    case XK_Next:
+    case XK_Next: {
+        std::vector<int64_t> eventCounts;
+        for (const SongEvent& event : replayTables.events) {
+            eventCounts.push_back(event.count);
+        }
         seekTo(neighbour(eventCounts, at, key == XK_Next));
         break;
+    }
     case XK_bracketleft:
     case XK_bracketright:
         seekTo(neighbour(viewState.orderStarts, at, key == XK_bracketright));
